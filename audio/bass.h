@@ -1,0 +1,40 @@
+// The audio library the demo driver calls: music streams played on the
+// default output device. Output goes through SDL; streams are MP3 files
+// decoded on the fly (see CMp3Stream).
+#pragma once
+
+#include <cstdint>
+
+typedef uint32_t DWORD;
+typedef uint32_t HSTREAM;
+typedef int32_t BOOL;
+
+// Version 1.2: low word 1 (minor), high word 2 (major).
+constexpr DWORD kBassVersion = 0x20001;
+
+DWORD BASS_GetVersion();
+// device -1 is the default output. Returns zero when no output can be opened
+// (or the library is already initialised). flags and window are unused.
+BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* window);
+// Opens a file (mem must be FALSE). Returns 0 when the file cannot be opened
+// or decoded. offset and length are unused.
+HSTREAM BASS_StreamCreateFile(BOOL mem, const char* file, DWORD offset, DWORD length);
+BOOL BASS_Start();
+// Plays the stream from where it stands (its start, for a new stream).
+BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD flags);
+BOOL BASS_ChannelStop(DWORD handle);
+BOOL BASS_Stop();
+// Closes the output and frees every stream.
+void BASS_Free();
+
+// ---- Extensions for running without a sound device ----
+
+// When set before BASS_Init, no output device is opened: streams are only
+// decoded, through BASS_ChannelGetData. Capture uses this to write the music.
+void BassUseNoSoundOutput(bool noSound);
+// Decodes the next bytes of a stream (44.1 kHz, 16-bit stereo) into buffer.
+// Returns the bytes written, fewer than asked at the end of the music.
+// Only for streams that are not being played on a device.
+DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length);
+// Bytes of the stream decoded so far (played, or handed to GetData).
+uint64_t BASS_ChannelGetPosition(DWORD handle);

@@ -1,0 +1,82 @@
+#include "audio/mp3_stream.h"
+
+#include <mpg123.h>
+
+#include <cerrno>
+#include <cstring>
+
+CMp3Stream::~CMp3Stream() { Close(); }
+
+void CMp3Stream::Close() {
+    if (m_handle) {
+        mpg123_close(m_handle);
+        mpg123_delete(m_handle);
+        m_handle = nullptr;
+    }
+    m_ended = true;
+}
+
+bool CMp3Stream::Open(const char* path, std::string* error) {
+    Close();
+    m_failure.clear();
+    m_position = 0;
+
+    int result = MPG123_OK;
+    m_handle = mpg123_new(nullptr, &result);
+    if (!m_handle) {
+        *error = std::string("cannot start the MP3 decoder: ") + mpg123_plain_strerror(result);
+        return false;
+    }
+    // Only one output format is allowed, so the decoder converts rate and
+    // channel count itself. Gapless decoding drops the encoder's padding, so
+    // the music starts on its first real sample.
+    mpg123_param(m_handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
+    mpg123_format_none(m_handle);
+    mpg123_format(m_handle, kMusicRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    errno = 0;
+    if (mpg123_open(m_handle, path) != MPG123_OK) {
+        const char* reason = errno ? std::strerror(errno) : mpg123_strerror(m_handle);
+        *error = std::string(path) + ": cannot open the song: " + reason;
+        Close();
+        return false;
+    }
+    if (mpg123_getformat(m_handle, &rate, &channels, &encoding) != MPG123_OK) {
+        *error = std::string(path) + ": not an MP3 file that can be decoded (" + mpg123_strerror(m_handle) + ")";
+        Close();
+        return false;
+    }
+    if (rate != kMusicRate || channels != kMusicChannels || encoding != MPG123_ENC_SIGNED_16) {
+        *error = std::string(path) + ": cannot be converted to 44100 Hz 16-bit stereo";
+        Close();
+        return false;
+    }
+    m_ended = false;
+    return true;
+}
+
+size_t CMp3Stream::Read(int16_t* samples, size_t frames) {
+    size_t produced = 0;
+    unsigned char* out = reinterpret_cast<unsigned char*>(samples);
+    while (produced < frames && !m_ended) {
+        size_t done = 0;
+        const size_t wanted = (frames - produced) * kMusicFrameBytes;
+        const int result = mpg123_read(m_handle, out + produced * kMusicFrameBytes, wanted, &done);
+        produced += done / kMusicFrameBytes;
+        if (result == MPG123_DONE) {
+            m_ended = true;
+        } else if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
+            // A broken file ends the music here instead of playing noise.
+            m_failure = mpg123_strerror(m_handle);
+            m_ended = true;
+        } else if (done == 0 && result == MPG123_OK) {
+            // No progress without an error would spin forever; treat as the end.
+            m_ended = true;
+        }
+    }
+    m_position += produced;
+    return produced;
+}

@@ -1,0 +1,408 @@
+#include "render/gl/raster_device.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+namespace {
+
+// Largest texture side the device offers, whatever the rasteriser could do.
+constexpr UINT kMaxTextureSize = 8192;
+// Vertex buffers past this size are refused rather than risked.
+constexpr UINT kMaxVertexBufferBytes = 64u << 20;
+// A batch is drawn once it holds this many vertices, to bound its memory.
+constexpr size_t kMaxBatchVertices = 3 * 65536;
+
+D3DMATRIX Identity() {
+    D3DMATRIX m{};
+    m._11 = m._22 = m._33 = m._44 = 1.0f;
+    return m;
+}
+
+bool IsBlend(DWORD v) { return v >= D3DBLEND_ZERO && v <= D3DBLEND_INVDESTCOLOR; }
+
+bool IsTextureOp(DWORD v) {
+    return v == D3DTOP_DISABLE || v == D3DTOP_SELECTARG1 || v == D3DTOP_SELECTARG2 ||
+           v == D3DTOP_MODULATE || v == D3DTOP_BLENDDIFFUSEALPHA;
+}
+
+bool IsArgument(DWORD v) { return v == D3DTA_DIFFUSE || v == D3DTA_CURRENT || v == D3DTA_TEXTURE; }
+
+bool IsFilter(DWORD v) { return v == D3DTEXF_POINT || v == D3DTEXF_LINEAR; }
+
+}  // namespace
+
+CRasterDevice* CRasterDevice::Create(std::unique_ptr<IRasterBackend> backend, int width,
+                                     int height) {
+    const uint32_t image = backend->CreateImage(width, height);
+    if (!image) return nullptr;
+    return new CRasterDevice(std::move(backend), image, width, height);
+}
+
+CRasterDevice::CRasterDevice(std::unique_ptr<IRasterBackend> backend, uint32_t backBuffer,
+                             int width, int height)
+    : m_backend(std::move(backend)),
+      m_backBuffer(new CRasterSurface(this, nullptr, backBuffer, width, height, true)),
+      m_target(m_backBuffer) {
+    m_target->AddRef();
+    m_fixed.world = m_fixed.view = m_fixed.projection = Identity();
+    m_backend->SetTarget(m_target->image());
+}
+
+CRasterDevice::~CRasterDevice() {
+    if (m_texture) m_texture->Release();
+    if (m_stream) m_stream->Release();
+    m_target->Release();
+    // Objects the program still holds outlive the device but lose their
+    // images, which go with the backend.
+    for (CRasterTexture* texture : m_textures) texture->Orphan();
+    m_backBuffer->Orphan();
+    m_backBuffer->Release();
+}
+
+ULONG CRasterDevice::AddRef() { return ++m_refs; }
+
+ULONG CRasterDevice::Release() {
+    const ULONG refs = --m_refs;
+    if (refs == 0) delete this;
+    return refs;
+}
+
+HRESULT CRasterDevice::BeginScene() {
+    if (m_inScene) return D3DERR_INVALIDCALL;
+    m_inScene = true;
+    return D3D_OK;
+}
+
+HRESULT CRasterDevice::EndScene() {
+    if (!m_inScene) return D3DERR_INVALIDCALL;
+    m_inScene = false;
+    return D3D_OK;
+}
+
+HRESULT CRasterDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
+                             float z, DWORD stencil) {
+    (void)z;
+    (void)stencil;
+    // There is no depth or stencil buffer: only the target can be cleared.
+    if ((flags & D3DCLEAR_TARGET) == 0) return D3D_OK;
+    Flush();
+    if (count == 0 || !rects) {
+        m_backend->Clear(color, nullptr);
+        return D3D_OK;
+    }
+    // Rectangles are clipped to the viewport, which is the whole target.
+    const LONG width = static_cast<LONG>(m_target->Width());
+    const LONG height = static_cast<LONG>(m_target->Height());
+    for (DWORD i = 0; i < count; ++i) {
+        const LONG x1 = std::max<LONG>(rects[i].x1, 0), y1 = std::max<LONG>(rects[i].y1, 0);
+        const LONG x2 = std::min(rects[i].x2, width), y2 = std::min(rects[i].y2, height);
+        if (x1 >= x2 || y1 >= y2) continue;
+        const SRasterRect rect{x1, y1, x2 - x1, y2 - y1};
+        m_backend->Clear(color, &rect);
+    }
+    return D3D_OK;
+}
+
+HRESULT CRasterDevice::Present(const RECT* source, const RECT* dest, void* windowOverride,
+                               const void* dirtyRegion) {
+    (void)source;
+    (void)dest;
+    (void)windowOverride;
+    (void)dirtyRegion;
+    Flush();
+    if (m_presentTarget.drawableSize) {
+        int width = 0, height = 0;
+        m_presentTarget.drawableSize(&width, &height);
+        m_backend->ShowImage(m_backBuffer->image(), width, height);
+    }
+    if (m_presentTarget.swap) m_presentTarget.swap();
+    if (m_presentTarget.onFrame) {
+        std::vector<uint8_t> rgba;
+        ReadBackBuffer(&rgba);
+        m_presentTarget.onFrame(rgba.data(), static_cast<int>(m_backBuffer->Width()),
+                                static_cast<int>(m_backBuffer->Height()));
+    }
+    ++m_presentCount;
+    return D3D_OK;
+}
+
+HRESULT CRasterDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
+                                     D3DFORMAT format, D3DPOOL pool, IDirect3DTexture8** texture) {
+    (void)levels;  // only level 0 is ever written or sampled, so only it is made
+    if (!texture) return D3DERR_INVALIDCALL;
+    *texture = nullptr;
+    const bool renderTarget = (usage & D3DUSAGE_RENDERTARGET) != 0;
+    if (format != D3DFMT_A8R8G8B8 || (usage & ~D3DUSAGE_RENDERTARGET) != 0 ||
+        (renderTarget && pool != D3DPOOL_DEFAULT) || pool > D3DPOOL_SYSTEMMEM) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (width == 0 || height == 0 || width > kMaxTextureSize || height > kMaxTextureSize) {
+        return D3DERR_INVALIDCALL;
+    }
+    Flush();
+    const uint32_t image = m_backend->CreateImage(static_cast<int>(width), static_cast<int>(height));
+    if (!image) return D3DERR_OUTOFVIDEOMEMORY;
+    try {
+        *texture = new CRasterTexture(this, image, static_cast<int>(width),
+                                      static_cast<int>(height), renderTarget);
+    } catch (const std::bad_alloc&) {
+        m_backend->DestroyImage(image);
+        return E_OUTOFMEMORY;
+    }
+    m_textures.insert(static_cast<CRasterTexture*>(*texture));
+    return D3D_OK;
+}
+
+HRESULT CRasterDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                          IDirect3DVertexBuffer8** buffer) {
+    (void)usage;
+    (void)fvf;  // drawing reads the format set with SetVertexShader
+    (void)pool;
+    if (!buffer) return D3DERR_INVALIDCALL;
+    *buffer = nullptr;
+    if (length == 0) return D3DERR_INVALIDCALL;
+    if (length > kMaxVertexBufferBytes) return D3DERR_OUTOFVIDEOMEMORY;
+    try {
+        *buffer = new CSystemVertexBuffer(std::vector<uint8_t>(length, 0));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return D3D_OK;
+}
+
+HRESULT CRasterDevice::GetRenderTarget(IDirect3DSurface8** surface) {
+    if (!surface) return D3DERR_INVALIDCALL;
+    m_target->AddRef();
+    *surface = m_target;
+    return D3D_OK;
+}
+
+CRasterSurface* CRasterDevice::OwnSurface(IDirect3DSurface8* surface) const {
+    auto* own = dynamic_cast<CRasterSurface*>(surface);
+    return own && own->device() == this ? own : nullptr;
+}
+
+HRESULT CRasterDevice::SetRenderTarget(IDirect3DSurface8* target, IDirect3DSurface8* depthStencil) {
+    if (depthStencil) return D3DERR_INVALIDCALL;  // there are no depth buffers
+    if (!target) return D3D_OK;  // null keeps the current target
+    CRasterSurface* surface = OwnSurface(target);
+    if (!surface || !surface->renderTarget()) return D3DERR_INVALIDCALL;
+    Flush();
+    surface->AddRef();
+    m_target->Release();
+    m_target = surface;
+    // The viewport follows: it covers the whole of the new target.
+    m_backend->SetTarget(surface->image());
+    return D3D_OK;
+}
+
+HRESULT CRasterDevice::CopyRects(IDirect3DSurface8* source, const RECT* sourceRects, UINT count,
+                                 IDirect3DSurface8* dest, const POINT* destPoints) {
+    CRasterSurface* from = OwnSurface(source);
+    CRasterSurface* to = OwnSurface(dest);
+    if (!from || !to || from == to) return D3DERR_INVALIDCALL;
+    const RECT whole{0, 0, static_cast<LONG>(from->Width()), static_cast<LONG>(from->Height())};
+    if (count == 0 || !sourceRects) {
+        sourceRects = &whole;
+        count = 1;
+    }
+    // Check every rectangle before copying any, so a bad list copies nothing.
+    for (UINT i = 0; i < count; ++i) {
+        const RECT& r = sourceRects[i];
+        const POINT at = destPoints ? destPoints[i] : POINT{r.left, r.top};
+        if (r.left < 0 || r.top < 0 || r.left >= r.right || r.top >= r.bottom ||
+            r.right > whole.right || r.bottom > whole.bottom || at.x < 0 || at.y < 0 ||
+            static_cast<int64_t>(at.x) + (r.right - r.left) > static_cast<int64_t>(to->Width()) ||
+            static_cast<int64_t>(at.y) + (r.bottom - r.top) > static_cast<int64_t>(to->Height())) {
+            return D3DERR_INVALIDCALL;
+        }
+    }
+    Flush();
+    for (UINT i = 0; i < count; ++i) {
+        const RECT& r = sourceRects[i];
+        const POINT at = destPoints ? destPoints[i] : POINT{r.left, r.top};
+        m_backend->CopyRect(from->image(), {r.left, r.top, r.right - r.left, r.bottom - r.top},
+                            to->image(), at.x, at.y);
+    }
+    if (to->texture()) to->texture()->MarkRasterNewer();
+    return D3D_OK;
+}
+
+HRESULT CRasterDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
+    if (!matrix) return D3DERR_INVALIDCALL;
+    // Vertices are transformed when drawn, so this never breaks a batch.
+    switch (state) {
+        case D3DTS_WORLD: m_fixed.world = *matrix; return D3D_OK;
+        case D3DTS_VIEW: m_fixed.view = *matrix; return D3D_OK;
+        case D3DTS_PROJECTION: m_fixed.projection = *matrix; return D3D_OK;
+        default: return D3DERR_INVALIDCALL;
+    }
+}
+
+HRESULT CRasterDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+    switch (state) {
+        case D3DRS_ZENABLE:
+            return D3D_OK;  // no depth buffer exists
+        case D3DRS_ZFUNC:
+            return value >= D3DCMP_NEVER && value <= D3DCMP_ALWAYS ? D3D_OK : D3DERR_INVALIDCALL;
+        case D3DRS_SRCBLEND:
+            if (!IsBlend(value)) return D3DERR_INVALIDCALL;
+            m_raster.srcBlend = value;
+            return D3D_OK;
+        case D3DRS_DESTBLEND:
+            if (!IsBlend(value)) return D3DERR_INVALIDCALL;
+            m_raster.destBlend = value;
+            return D3D_OK;
+        case D3DRS_CULLMODE:
+            if (value < D3DCULL_NONE || value > D3DCULL_CCW) return D3DERR_INVALIDCALL;
+            m_fixed.cull = value;
+            return D3D_OK;
+        case D3DRS_ALPHABLENDENABLE: m_raster.blendEnable = value != 0; return D3D_OK;
+        case D3DRS_LIGHTING: m_fixed.lighting = value != 0; return D3D_OK;
+        case D3DRS_AMBIENT: m_fixed.ambient = value; return D3D_OK;
+        default: return D3DERR_INVALIDCALL;
+    }
+}
+
+HRESULT CRasterDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+    if (stage != 0) return D3DERR_INVALIDCALL;  // only stage 0 is implemented
+    switch (type) {
+        case D3DTSS_COLOROP:
+        case D3DTSS_ALPHAOP:
+            if (!IsTextureOp(value)) return D3DERR_INVALIDCALL;
+            (type == D3DTSS_COLOROP ? m_raster.colorOp : m_raster.alphaOp) = value;
+            return D3D_OK;
+        case D3DTSS_COLORARG1:
+        case D3DTSS_COLORARG2:
+        case D3DTSS_ALPHAARG1:
+        case D3DTSS_ALPHAARG2:
+            if (!IsArgument(value)) return D3DERR_INVALIDCALL;
+            if (type == D3DTSS_COLORARG1) m_raster.colorArg1 = value;
+            if (type == D3DTSS_COLORARG2) m_raster.colorArg2 = value;
+            if (type == D3DTSS_ALPHAARG1) m_raster.alphaArg1 = value;
+            if (type == D3DTSS_ALPHAARG2) m_raster.alphaArg2 = value;
+            return D3D_OK;
+        case D3DTSS_ADDRESSU:
+        case D3DTSS_ADDRESSV:
+            if (value != D3DTADDRESS_WRAP && value != D3DTADDRESS_CLAMP) return D3DERR_INVALIDCALL;
+            (type == D3DTSS_ADDRESSU ? m_raster.addressU : m_raster.addressV) = value;
+            return D3D_OK;
+        case D3DTSS_MAGFILTER:
+        case D3DTSS_MINFILTER:
+            if (!IsFilter(value)) return D3DERR_INVALIDCALL;
+            (type == D3DTSS_MAGFILTER ? m_raster.magFilter : m_raster.minFilter) = value;
+            return D3D_OK;
+        case D3DTSS_MIPFILTER:
+            // Textures have only level 0, so every mip filter samples it alone.
+            return value <= D3DTEXF_LINEAR ? D3D_OK : D3DERR_INVALIDCALL;
+        default: return D3DERR_INVALIDCALL;
+    }
+}
+
+HRESULT CRasterDevice::SetTexture(DWORD stage, IDirect3DTexture8* texture) {
+    if (stage != 0) return D3DERR_INVALIDCALL;
+    auto* own = dynamic_cast<CRasterTexture*>(texture);
+    if (texture && (!own || own->surface()->device() != this)) return D3DERR_INVALIDCALL;
+    if (own) own->AddRef();
+    if (m_texture) m_texture->Release();
+    m_texture = own;
+    return D3D_OK;
+}
+
+HRESULT CRasterDevice::SetMaterial(const D3DMATERIAL8* material) {
+    if (!material) return D3DERR_INVALIDCALL;
+    m_fixed.material = *material;
+    return D3D_OK;
+}
+
+HRESULT CRasterDevice::SetLight(DWORD index, const D3DLIGHT8* light) {
+    if (!light || index >= kMaxLights) return D3DERR_INVALIDCALL;
+    m_fixed.lights[index] = *light;
+    return D3D_OK;
+}
+
+HRESULT CRasterDevice::LightEnable(DWORD index, BOOL enable) {
+    if (index >= kMaxLights) return D3DERR_INVALIDCALL;
+    m_fixed.lightEnabled[index] = enable != 0;
+    return D3D_OK;
+}
+
+HRESULT CRasterDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer8* buffer, UINT stride) {
+    if (stream != 0) return D3DERR_INVALIDCALL;
+    auto* own = dynamic_cast<CSystemVertexBuffer*>(buffer);
+    if (buffer && !own) return D3DERR_INVALIDCALL;
+    if (own) own->AddRef();
+    if (m_stream) m_stream->Release();
+    m_stream = own;
+    m_streamStride = stride;
+    return D3D_OK;
+}
+
+HRESULT CRasterDevice::SetVertexShader(DWORD fvf) {
+    m_fvf = fvf;
+    return D3D_OK;
+}
+
+SRasterState CRasterDevice::CurrentRasterState() const {
+    SRasterState state = m_raster;
+    state.texture = m_texture ? m_texture->image() : 0;
+    return state;
+}
+
+HRESULT CRasterDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
+    SVertexLayout layout;
+    if (!m_stream || m_stream->locked() || !DescribeVertexFormat(m_fvf, &layout) ||
+        m_streamStride < static_cast<UINT>(layout.stride)) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (primitiveCount == 0) return D3D_OK;
+    const uint64_t count = TriangleVertexCount(type, primitiveCount);
+    if (count == 0) return D3DERR_INVALIDCALL;  // points and lines are not drawn
+    // Every vertex read must lie inside the buffer.
+    const uint64_t first = static_cast<uint64_t>(startVertex) * m_streamStride;
+    const uint64_t end = first + (count - 1) * m_streamStride + static_cast<uint64_t>(layout.stride);
+    if (end > m_stream->bytes().size()) return D3DERR_INVALIDCALL;
+
+    const SRasterState state = CurrentRasterState();
+    if (!m_batch.empty() && state != m_batchState) Flush();
+    m_batchState = state;
+    ProcessPrimitives(m_fixed, static_cast<int>(m_target->Width()),
+                      static_cast<int>(m_target->Height()), m_stream->bytes().data() + first,
+                      static_cast<int>(m_streamStride), layout, type, primitiveCount, &m_batch);
+    if (m_batch.size() >= kMaxBatchVertices) Flush();
+    return D3D_OK;
+}
+
+void CRasterDevice::Flush() {
+    if (m_batch.empty()) return;
+    m_backend->DrawTriangles(m_batchState, m_batch.data(), m_batch.size());
+    m_batch.clear();
+}
+
+void CRasterDevice::Finish() {
+    Flush();
+    m_backend->Finish();
+}
+
+void CRasterDevice::ReadBackBuffer(std::vector<uint8_t>* rgba) {
+    Flush();
+    m_backend->DownloadImage(m_backBuffer->image(), rgba);
+    for (size_t i = 0; i + 3 < rgba->size(); i += 4) std::swap((*rgba)[i], (*rgba)[i + 2]);
+}
+
+void CRasterDevice::UploadTexture(uint32_t image, const uint8_t* bgra, int pitch) {
+    Flush();  // draws waiting in the batch must see the old contents
+    m_backend->UploadImage(image, bgra, pitch);
+}
+
+void CRasterDevice::DownloadTexture(uint32_t image, std::vector<uint8_t>* bgra) {
+    Flush();
+    m_backend->DownloadImage(image, bgra);
+}
+
+void CRasterDevice::DestroyTexture(CRasterTexture* texture) {
+    Flush();  // the batch may still sample it
+    m_textures.erase(texture);
+    m_backend->DestroyImage(texture->image());
+}

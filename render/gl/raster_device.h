@@ -1,0 +1,168 @@
+// A Direct3D 8-shaped device that does its vertex work on the CPU and hands
+// screen-space triangles to a raster backend. Textures keep a system-memory
+// copy of level 0 for locking; vertex buffers live in system memory, as
+// with software vertex processing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
+#include "render/d3d8.h"
+#include "render/gl/raster_backend.h"
+#include "render/gl/vertex_pipeline.h"
+#include "render/gl_device.h"
+
+class CRasterDevice;
+class CRasterTexture;
+
+// Level 0 of a texture, or the back buffer. A texture's surface shares the
+// texture's reference count, as Direct3D's child surfaces do.
+class CRasterSurface : public IDirect3DSurface8 {
+public:
+    CRasterSurface(CRasterDevice* device, CRasterTexture* texture, uint32_t image, int width,
+                   int height, bool renderTarget);
+    // A texture's surface is deleted with its texture, the back buffer at
+    // its last Release.
+    ~CRasterSurface() override = default;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    UINT Width() const override { return static_cast<UINT>(m_width); }
+    UINT Height() const override { return static_cast<UINT>(m_height); }
+
+    CRasterDevice* device() const { return m_device; }
+    CRasterTexture* texture() const { return m_texture; }
+    uint32_t image() const { return m_image; }
+    bool renderTarget() const { return m_renderTarget; }
+    void Orphan() { m_device = nullptr; }
+
+private:
+    CRasterDevice* m_device;
+    CRasterTexture* m_texture;
+    uint32_t m_image;
+    int m_width;
+    int m_height;
+    bool m_renderTarget;
+    ULONG m_refs = 1;  // used by the back buffer only
+};
+
+class CRasterTexture : public IDirect3DTexture8 {
+public:
+    CRasterTexture(CRasterDevice* device, uint32_t image, int width, int height, bool renderTarget);
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface8** surface) override;
+    HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
+    HRESULT UnlockRect(UINT level) override;
+
+    CRasterSurface* surface() { return m_surface.get(); }
+    uint32_t image() const { return m_surface->image(); }
+    // The image was written on the rasteriser side (a copy into it), so the
+    // system-memory copy must be refreshed before it is next locked.
+    void MarkRasterNewer() { m_rasterNewer = true; }
+    // The device is gone: its images went with it.
+    void Orphan();
+
+private:
+    ~CRasterTexture() override;
+
+    CRasterDevice* m_device;
+    std::unique_ptr<CRasterSurface> m_surface;
+    std::vector<uint8_t> m_pixels;  // level 0, BGRA, rows top first
+    ULONG m_refs = 1;
+    bool m_locked = false;
+    bool m_rasterNewer = false;
+};
+
+class CSystemVertexBuffer : public IDirect3DVertexBuffer8 {
+public:
+    explicit CSystemVertexBuffer(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {}
+    ULONG AddRef() override { return ++m_refs; }
+    ULONG Release() override;
+    HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
+    HRESULT Unlock() override;
+
+    const std::vector<uint8_t>& bytes() const { return m_bytes; }
+    bool locked() const { return m_locked; }
+
+private:
+    ~CSystemVertexBuffer() override = default;
+
+    std::vector<uint8_t> m_bytes;
+    ULONG m_refs = 1;
+    bool m_locked = false;
+};
+
+class CRasterDevice : public IDirect3DDevice8 {
+public:
+    // Null when the backend cannot make the back buffer.
+    static CRasterDevice* Create(std::unique_ptr<IRasterBackend> backend, int width, int height);
+
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                  DWORD stencil) override;
+    HRESULT Present(const RECT* source, const RECT* dest, void* windowOverride,
+                    const void* dirtyRegion) override;
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                          D3DPOOL pool, IDirect3DTexture8** texture) override;
+    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                               IDirect3DVertexBuffer8** buffer) override;
+    HRESULT GetRenderTarget(IDirect3DSurface8** surface) override;
+    HRESULT SetRenderTarget(IDirect3DSurface8* target, IDirect3DSurface8* depthStencil) override;
+    HRESULT CopyRects(IDirect3DSurface8* source, const RECT* sourceRects, UINT count,
+                      IDirect3DSurface8* dest, const POINT* destPoints) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+    HRESULT SetTexture(DWORD stage, IDirect3DTexture8* texture) override;
+    HRESULT SetMaterial(const D3DMATERIAL8* material) override;
+    HRESULT SetLight(DWORD index, const D3DLIGHT8* light) override;
+    HRESULT LightEnable(DWORD index, BOOL enable) override;
+    HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer8* buffer, UINT stride) override;
+    HRESULT SetVertexShader(DWORD fvf) override;
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+
+    void SetPresentTarget(SPresentTarget target) { m_presentTarget = std::move(target); }
+    void Finish();
+    void ReadBackBuffer(std::vector<uint8_t>* rgba);
+    uint64_t PresentCount() const { return m_presentCount; }
+    uint64_t DrawCallCount() const { return m_backend->DrawCallCount(); }
+
+    // For textures.
+    void UploadTexture(uint32_t image, const uint8_t* bgra, int pitch);
+    void DownloadTexture(uint32_t image, std::vector<uint8_t>* bgra);
+    void DestroyTexture(CRasterTexture* texture);
+
+private:
+    CRasterDevice(std::unique_ptr<IRasterBackend> backend, uint32_t backBuffer, int width,
+                  int height);
+    ~CRasterDevice() override;
+
+    CRasterSurface* OwnSurface(IDirect3DSurface8* surface) const;
+    SRasterState CurrentRasterState() const;
+    void Flush();
+
+    std::unique_ptr<IRasterBackend> m_backend;
+    ULONG m_refs = 1;
+    CRasterSurface* m_backBuffer;
+    CRasterSurface* m_target;       // holds a reference
+    CRasterTexture* m_texture = nullptr;  // holds a reference
+    CSystemVertexBuffer* m_stream = nullptr;  // holds a reference
+    UINT m_streamStride = 0;
+    DWORD m_fvf = 0;
+    SFixedFunctionState m_fixed;
+    SRasterState m_raster;  // everything but the texture, which comes from m_texture
+    bool m_inScene = false;
+    std::unordered_set<CRasterTexture*> m_textures;  // alive, to orphan at destruction
+
+    std::vector<SRasterVertex> m_batch;
+    SRasterState m_batchState;
+
+    SPresentTarget m_presentTarget;
+    uint64_t m_presentCount = 0;
+};

@@ -1,0 +1,58 @@
+// Binary file access. Every loader reads through IFile, made by the one
+// CFileSystem; INormalFile wraps a buffered standard-I/O stream.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+class IFile {
+public:
+    virtual ~IFile() = default;
+    virtual void Open(const char* path, const char* mode) { (void)path; (void)mode; }
+    virtual void Close() {}
+    virtual void Seek(int32_t offset, int origin) { (void)offset; (void)origin; }
+    virtual void Read(int32_t size, void* buffer) { (void)size; (void)buffer; }
+    virtual void ReadShortsLE(int32_t count, uint16_t* values) { (void)count; (void)values; }
+    virtual void ReadShortsBE(int32_t count, uint16_t* values) { (void)count; (void)values; }
+    virtual void ReadLongsLE(int32_t count, uint32_t* values) { (void)count; (void)values; }
+    virtual void Write(int32_t size, const void* buffer) { (void)size; (void)buffer; }
+    virtual void WriteShortsLE(int32_t count, const uint16_t* values) { (void)count; (void)values; }
+    virtual void WriteLongsLE(int32_t count, const uint32_t* values) { (void)count; (void)values; }
+    virtual int32_t Tell() { return 0; }
+    virtual void Print(const char* text) { (void)text; }
+    virtual bool IsOpen() { return false; }
+};
+
+class INormalFile : public IFile {
+public:
+    INormalFile() = default;
+    ~INormalFile() override;
+    INormalFile(const INormalFile&) = delete;
+    INormalFile& operator=(const INormalFile&) = delete;
+
+    void Open(const char* path, const char* mode) override;
+    void Close() override;
+    void Seek(int32_t offset, int origin) override;
+    void Read(int32_t size, void* buffer) override;
+    void ReadShortsLE(int32_t count, uint16_t* values) override;
+    void ReadShortsBE(int32_t count, uint16_t* values) override;
+    void ReadLongsLE(int32_t count, uint32_t* values) override;
+    void Write(int32_t size, const void* buffer) override;
+    void WriteShortsLE(int32_t count, const uint16_t* values) override;
+    void WriteLongsLE(int32_t count, const uint32_t* values) override;
+    int32_t Tell() override;
+    void Print(const char* text) override;
+    bool IsOpen() override;
+
+private:
+    FILE* m_handle = nullptr;
+};
+
+class CFileSystem {
+public:
+    // Never null; the file is not open when the path could not be opened.
+    // The caller owns the object.
+    IFile* OpenFile(const char* path);
+};
+
+extern CFileSystem g_fileSystem;

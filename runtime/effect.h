@@ -1,0 +1,15 @@
+// The effect interface every layer draws through.
+#pragma once
+
+class CEffect {
+public:
+    virtual ~CEffect() = default;
+    // Called once at registration with the manager's size (640 x 480).
+    virtual int Init(int width, int height) { (void)width; (void)height; return 0; }
+    // step: seconds the demo clock advanced since the previous frame.
+    virtual int Render(float step) { (void)step; return 0; }
+    virtual int Trigger() { return 0; }
+    virtual int SetParam(int which, float value) { (void)which; (void)value; return 0; }
+
+    char name[256];
+};

@@ -1,0 +1,117 @@
+#include "shell/benchmark.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "render/gl_device.h"
+#include "runtime/effect_manager.h"
+#include "shell/demo_driver.h"
+#include "shell/frame_stats.h"
+#include "shell/headless_run.h"
+#include "shell/progress.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+struct SEffectTime {
+    const CEffect* effect;
+    std::string name;  // the effects are gone when the report is printed
+    int64_t renders = 0;
+    double totalMs = 0.0;
+};
+
+// Times each effect's Render. The GPU is drained before and after, so the
+// time includes the drawing the effect caused and nothing of its neighbours.
+class CEffectTimer {
+public:
+    static void Observe(void* context, const CEffect* effect, bool begin) {
+        static_cast<CEffectTimer*>(context)->OnRender(effect, begin);
+    }
+
+    const std::vector<SEffectTime>& Times() const { return m_times; }
+
+private:
+    void OnRender(const CEffect* effect, bool begin) {
+        GLDeviceFinish(g_device);
+        if (begin) {
+            m_start = Clock::now();
+            return;
+        }
+        const double elapsed = MillisecondsSince(m_start);
+        SEffectTime* entry = nullptr;
+        for (SEffectTime& time : m_times) {
+            if (time.effect == effect) entry = &time;
+        }
+        if (!entry) {
+            m_times.push_back(SEffectTime{effect, effect->name});
+            entry = &m_times.back();
+        }
+        ++entry->renders;
+        entry->totalMs += elapsed;
+    }
+
+    std::vector<SEffectTime> m_times;
+    Clock::time_point m_start;
+};
+
+void PrintEffectTimes(const std::vector<SEffectTime>& times, double framesMs) {
+    std::printf("%-16s %10s %12s %12s %8s\n", "effect", "renders", "mean ms", "total ms", "share");
+    for (const SEffectTime& time : times) {
+        const double share = framesMs > 0.0 ? 100.0 * time.totalMs / framesMs : 0.0;
+        std::printf("%-16s %10lld %12.4f %12.3f %7.1f%%\n", time.name.c_str(),
+                    static_cast<long long>(time.renders), time.totalMs / static_cast<double>(time.renders),
+                    time.totalMs, share);
+    }
+}
+
+}  // namespace
+
+int RunBenchmark(const SOptions& options) {
+    CHeadlessRun run(options.fps);
+    std::string error;
+    if (!run.Start(&error)) {
+        std::fprintf(stderr, "quellbrook: %s\n", error.c_str());
+        return 1;
+    }
+    GLDeviceSetPresentTarget(g_device, SPresentTarget());
+
+    CEffectTimer effectTimer;
+    g_effectManager.SetRenderObserver(CEffectTimer::Observe, &effectTimer);
+    CProgress progress("benchmark", stderr);
+    std::vector<double> frameMs;
+    Clock::time_point frameStart;
+    float clock = 0.0f;
+
+    SDemoHooks hooks;
+    hooks.beforeRender = [&](float now) {
+        clock = now;
+        frameStart = Clock::now();
+    };
+    hooks.afterRender = [&] {
+        // A frame counts until the GPU has finished it.
+        GLDeviceFinish(g_device);
+        frameMs.push_back(MillisecondsSince(frameStart));
+        progress.Update(static_cast<int64_t>(frameMs.size()), clock);
+    };
+    hooks.stopRequested = [&] {
+        return options.maxFrames >= 0 && static_cast<int64_t>(frameMs.size()) >= options.maxFrames;
+    };
+
+    const bool started = RunDemo(hooks);
+    g_effectManager.SetRenderObserver(nullptr, nullptr);
+    progress.Finish();
+    if (!started) return 1;
+
+    double totalMs = 0.0;
+    for (double ms : frameMs) totalMs += ms;
+    PrintEffectTimes(effectTimer.Times(), totalMs);
+    std::printf("%s\n", FormatBenchmarkLine(SummariseFrameTimes(frameMs)).c_str());
+    return 0;
+}

@@ -1,0 +1,93 @@
+#include "shell/demo_driver.h"
+
+#include <cstdint>
+#include <string>
+
+#include "audio/bass.h"
+#include "render/d3d8.h"
+#include "resources/message_box.h"
+#include "runtime/effect_manager.h"
+#include "shell/effect_table.h"
+#include "shell/shell_globals.h"
+
+namespace {
+
+constexpr DWORD kBassInitFlags = 32;
+constexpr D3DCOLOR kOpaqueBlack = 0xFF000000;
+// The clock starts just before 0 so that the events at 0 ms have fired when
+// the first frame is drawn.
+constexpr float kClockStart = -0.01f;
+
+void RunMainLoop(const SDemoHooks& hooks) {
+    float clock = kClockStart;
+    float step = 0.0f;
+    if (g_effectManager.Update(ClockToMilliseconds(clock)) == -1) return;
+    for (;;) {
+        if (clock >= 0.0f) {
+            if (hooks.beforeRender) hooks.beforeRender(clock);
+            g_effectManager.RenderLayers(step);
+            if (hooks.afterRender) hooks.afterRender();
+        }
+        // The step read here is the previous tick's, so every Render gets
+        // exactly the amount its frame's clock advanced by.
+        step = g_timer.GetDelta();
+        clock = clock + step;
+        g_timer.Tick();
+        if (g_effectManager.Update(ClockToMilliseconds(clock)) == -1) return;
+        if (hooks.stopRequested && hooks.stopRequested()) return;
+    }
+}
+
+}  // namespace
+
+int32_t ClockToMilliseconds(float clock) {
+    const long double milliseconds = static_cast<long double>(clock) * 1000;
+    // Out of range only after weeks of running; saturate rather than overflow.
+    if (milliseconds >= static_cast<long double>(INT32_MAX)) return INT32_MAX;
+    if (milliseconds <= static_cast<long double>(INT32_MIN)) return INT32_MIN;
+    return static_cast<int32_t>(milliseconds);
+}
+
+bool RunDemo(const SDemoHooks& hooks) {
+    // Every audio failure ends the run before the timeline is loaded.
+    if (BASS_GetVersion() != kBassVersion) {
+        ShowMessageBox("Incorrect BASS.DLL", "BASS version 1.2 was not loaded");
+        return false;
+    }
+    if (!BASS_Init(-1, 44100, kBassInitFlags, g_window)) {
+        ShowMessageBox("Sound Error", "Unable to initialize bass");
+        return false;
+    }
+    const HSTREAM stream = BASS_StreamCreateFile(FALSE, "Data/song.mp3", 0, 0);
+    if (!stream) {
+        ShowMessageBox("Sound Error", "Unable to load song");
+        return false;
+    }
+    BASS_Start();
+
+    std::string error;
+    if (!g_effectManager.Load("script.txt", 640, 480, &error)) {
+        ShowMessageBox("Timeline Error", error.c_str());
+        BASS_Stop();
+        BASS_Free();
+        return false;
+    }
+    // Every texture and buffer is made here, before the clock starts.
+    RegisterEffects(&g_effectManager);
+
+    // Outside any scene and not presented: the back buffer starts black.
+    g_device->Clear(0, nullptr, D3DCLEAR_TARGET, kOpaqueBlack, 1.0f, 0);
+
+    // The clock and the music start together and are never compared again.
+    g_timer.Start();
+    BASS_StreamPlay(stream, FALSE, 0);
+    if (hooks.musicStarted) hooks.musicStarted(stream);
+
+    RunMainLoop(hooks);
+
+    BASS_ChannelStop(stream);
+    BASS_Stop();
+    BASS_Free();
+    g_timer.Stop();
+    return true;
+}

@@ -1,0 +1,42 @@
+#include "shell/display_device.h"
+
+#include <cstring>
+
+#include "render/d3d8.h"
+#include "render/gl_device.h"
+#include "shell/shell_globals.h"
+
+bool CreateDisplayDevice(void* focusWindow, std::string* error) {
+    IDirect3D8* direct3d = Direct3DCreate8(D3D_SDK_VERSION);
+    if (!direct3d) {
+        *error = "cannot start the display device: " + GLDeviceLastError();
+        return false;
+    }
+    // Only the format of the desktop's mode is used.
+    D3DDISPLAYMODE mode;
+    std::memset(&mode, 0, sizeof(mode));
+    direct3d->GetAdapterDisplayMode(0, &mode);
+
+    D3DPRESENT_PARAMETERS params;
+    std::memset(&params, 0, sizeof(params));
+    params.BackBufferFormat = mode.Format;
+    params.Windowed = FALSE;
+    params.SwapEffect = D3DSWAPEFFECT_COPY_VSYNC;
+    params.BackBufferCount = 1;
+    params.BackBufferWidth = 1024;
+    params.BackBufferHeight = 768;
+
+    IDirect3DDevice8* device = nullptr;
+    const HRESULT result = direct3d->CreateDevice(0, D3DDEVTYPE_HAL, focusWindow,
+                                                  D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device);
+    // Everything after this assumes a device: without one the run cannot go on.
+    if (result != D3D_OK || !device) {
+        *error = "cannot create the display device (OpenGL 3.3 core is needed): " + GLDeviceLastError();
+        if (device) device->Release();
+        direct3d->Release();
+        return false;
+    }
+    g_direct3d = direct3d;
+    g_device = device;
+    return true;
+}

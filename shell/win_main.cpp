@@ -1,0 +1,102 @@
+#include "shell/win_main.h"
+
+#include <SDL.h>
+
+#include <string>
+
+#include "render/d3d8.h"
+#include "render/gl_device.h"
+#include "resources/message_box.h"
+#include "runtime/message_pump.h"
+#include "shell/demo_driver.h"
+#include "shell/display_device.h"
+#include "shell/message_loop.h"
+#include "shell/shell_globals.h"
+
+namespace {
+
+constexpr int kWidth = 1024;
+constexpr int kHeight = 768;
+
+void ShowDesktopMessageBox(const char* caption, const char* text) {
+    // Without a desktop this fails; the text is on standard error already.
+    SDL_ShowSimpleMessageBox(0, caption, text, nullptr);
+}
+
+// For failures before the device exists: the run cannot start at all.
+int FailStart(const std::string& reason) {
+    ShowMessageBox("Quellbrook", reason.c_str());
+    if (g_glContext) SDL_GL_DeleteContext(g_glContext);
+    g_glContext = nullptr;
+    if (g_window) SDL_DestroyWindow(g_window);
+    g_window = nullptr;
+    SDL_Quit();
+    return -1;
+}
+
+constexpr const char* kHeadlessHint =
+    ". --windowed needs a display too; use --capture DIR to render the demo to files without one.";
+
+// SDL falls back to drivers that show nothing when there is no desktop;
+// playing to those would leave the user looking at nothing. A user who names
+// such a driver in SDL_VIDEODRIVER gets it.
+bool NoDisplay() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+    if (requested && *requested) return false;
+    return !driver || SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0;
+}
+
+}  // namespace
+
+int WinMain(bool windowed) {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        return FailStart(std::string("Cannot open a window: ") + SDL_GetError() + kHeadlessHint);
+    }
+    if (NoDisplay()) {
+        return FailStart(std::string("No display to show the demo on: no X11 or Wayland desktop could be reached") +
+                         kHeadlessHint);
+    }
+    SetMessageBoxHook(ShowDesktopMessageBox);
+
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI |
+                         (windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    g_window = SDL_CreateWindow("Quellbrook", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWidth, kHeight,
+                                flags);
+    if (!g_window) return FailStart(std::string("Cannot open a window: ") + SDL_GetError() + kHeadlessHint);
+    g_glContext = SDL_GL_CreateContext(g_window);
+    if (!g_glContext) {
+        return FailStart(std::string("Cannot create an OpenGL 3.3 core context: ") + SDL_GetError() +
+                         " (the graphics driver must offer OpenGL 3.3 core; on Debian, Mesa's comes with "
+                         "libgl1-mesa-dri)");
+    }
+    SDL_GL_MakeCurrent(g_window, g_glContext);
+
+    SDL_ShowCursor(SDL_DISABLE);
+    std::string error;
+    if (!CreateDisplayDevice(g_window, &error)) return FailStart(error);
+
+    // Presentation waits for the display's refresh.
+    SDL_GL_SetSwapInterval(1);
+    SPresentTarget target;
+    target.drawableSize = [](int* width, int* height) { SDL_GL_GetDrawableSize(g_window, width, height); };
+    target.swap = [] { SDL_GL_SwapWindow(g_window); };
+    GLDeviceSetPresentTarget(g_device, target);
+    SetPumpMessagesHook(PumpWindowMessages);
+
+    if (!RunDemo()) SetDemoExitStatus(1);
+
+    // The quit request goes through the queue, so every message before it is
+    // handled as during the run.
+    SDL_Event quit;
+    SDL_zero(quit);
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    PumpWindowMessages();
+    return 0;
+}

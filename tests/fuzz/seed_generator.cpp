@@ -1,0 +1,63 @@
+// qb_fuzz_seeds DIR: writes the small valid files the fuzzers start from,
+// one folder per fuzzer: DIR/timeline, DIR/tga and DIR/flare.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+void Write(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        std::fprintf(stderr, "qb_fuzz_seeds: cannot write %s\n", path.string().c_str());
+        std::exit(1);
+    }
+}
+
+// An uncompressed true-colour TGA whose pixel bytes run through a pattern.
+std::string Tga(int width, int height, int depth) {
+    std::string bytes(18, '\0');
+    bytes[2] = 2;
+    bytes[12] = static_cast<char>(width & 0xFF);
+    bytes[13] = static_cast<char>(width >> 8);
+    bytes[14] = static_cast<char>(height & 0xFF);
+    bytes[15] = static_cast<char>(height >> 8);
+    bytes[16] = static_cast<char>(depth);
+    const int count = width * height * depth / 8;
+    for (int k = 0; k < count; ++k) bytes.push_back(static_cast<char>((k * 37) & 0xFF));
+    return bytes;
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: qb_fuzz_seeds DIR\n");
+        return 2;
+    }
+    const std::filesystem::path dir = argv[1];
+    for (const char* area : {"timeline", "tga", "flare"}) std::filesystem::create_directories(dir / area);
+
+    Write(dir / "timeline/scene.txt",
+          Lines({"# frame", "e 0 s i0 sbeginScene", "e 0 s i1 sclearScreen", "e 0 s i9 sendScene",
+                 "e 0 s i3 sfade", "l 100 f i3 i1 f0.5", "e 200 p sfade", "l 300 h i3", "l 400 s i3",
+                 "F 500", "%"}));
+    Write(dir / "timeline/layers.txt",
+          Lines({"e 0 s i0x10 scube1", "l 10 f i16 i2 f-1e9", "g 20 x i7", "e 30 p sflare", "l 40 h i511"}) + "%");
+    Write(dir / "tga/rgb_2x2.tga", Tga(2, 2, 24));
+    Write(dir / "tga/argb_3x2.tga", Tga(3, 2, 32));
+    Write(dir / "flare/profile_24.tga", Tga(256, 2, 24));
+    Write(dir / "flare/profile_32.tga", Tga(256, 1, 32));
+    return 0;
+}

@@ -1,0 +1,734 @@
+// The OpenGL device drawing real frames on a headless EGL context. Every
+// expected pixel is worked out by hand from Direct3D 8's rules.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "render/d3dmath.h"
+#include "render/gl_device.h"
+#include "render/vertex_buffer.h"
+
+namespace {
+
+constexpr int kWidth = 1024;
+constexpr int kHeight = 768;
+
+struct SRgba {
+    int r, g, b, a;
+};
+
+// GPUs may round a blended value either way.
+void ExpectNear(const SRgba& actual, const SRgba& expected, const char* what) {
+    EXPECT_NEAR(actual.r, expected.r, 1) << what;
+    EXPECT_NEAR(actual.g, expected.g, 1) << what;
+    EXPECT_NEAR(actual.b, expected.b, 1) << what;
+    EXPECT_NEAR(actual.a, expected.a, 1) << what;
+}
+
+D3DCOLOR Argb(int a, int r, int g, int b) {
+    return (static_cast<D3DCOLOR>(a) << 24) | (r << 16) | (g << 8) | b;
+}
+
+// Runs before any context exists in this process (or in its own process).
+TEST(GLDeviceWithoutContext, CreateDeviceFailsWithAReason) {
+    IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    EXPECT_EQ(Direct3DCreate8(D3D_SDK_VERSION + 1), nullptr);
+    D3DPRESENT_PARAMETERS params{};
+    IDirect3DDevice8* device = nullptr;
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &params, &device), D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(device, nullptr);
+    EXPECT_FALSE(GLDeviceLastError().empty());
+    d3d->Release();
+}
+
+class GLDeviceTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // Software rendering gives the same pixels on every machine.
+        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
+        s_context = CHeadlessGLContext::Create(&s_error);
+    }
+    static void TearDownTestSuite() { s_context.reset(); }
+
+    void SetUp() override {
+        ASSERT_TRUE(s_context) << "no headless OpenGL context: " << s_error;
+        s_context->MakeCurrent();
+        m_d3d = Direct3DCreate8(D3D_SDK_VERSION);
+        ASSERT_NE(m_d3d, nullptr);
+        D3DPRESENT_PARAMETERS params{};
+        params.BackBufferWidth = kWidth;
+        params.BackBufferHeight = kHeight;
+        params.BackBufferFormat = D3DFMT_A8R8G8B8;
+        ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                      &params, &m_device),
+                  D3D_OK)
+            << GLDeviceLastError();
+        g_device = m_device;
+    }
+
+    void TearDown() override {
+        g_device = nullptr;
+        if (m_device) {
+            EXPECT_EQ(m_device->Release(), 0u);
+        }
+        if (m_d3d) m_d3d->Release();
+    }
+
+    void ReadBack() { GLDeviceReadBackBuffer(m_device, &m_pixels); }
+
+    SRgba Pixel(int x, int y) const {
+        const uint8_t* p = &m_pixels[(static_cast<size_t>(y) * kWidth + x) * 4];
+        return {p[0], p[1], p[2], p[3]};
+    }
+
+    // Flat drawing as the effects do it: identity world and view, an
+    // orthographic projection of `w` x `h` units centred on the screen.
+    void Ortho(float w, float h) {
+        D3DMATRIX m;
+        m_device->SetTransform(D3DTS_WORLD, MatIdentity(&m));
+        m_device->SetTransform(D3DTS_VIEW, MatIdentity(&m));
+        m_device->SetTransform(D3DTS_PROJECTION, MatOrtho(&m, w, h, -1.0f, 1.0f));
+    }
+
+    void FlatStates() {
+        m_device->SetRenderState(D3DRS_LIGHTING, FALSE);
+        m_device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    }
+
+    // A rectangle as a fan, corners top-left, top-right, bottom-right,
+    // bottom-left (y up), with uv 0..1 and v = 0 at the top.
+    void DrawRect(float left, float top, float right, float bottom, D3DCOLOR color) {
+        CVertexBuffer vb;
+        ASSERT_EQ(vb.Create(4, kVertexKindColorUV), D3D_OK);
+        const float corners[4][3] = {{left, top, 0}, {right, top, 0}, {right, bottom, 0}, {left, bottom, 0}};
+        const float uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+        vb.Lock(0, 0);
+        for (int i = 0; i < 4; ++i) vb.AddVertexUV(corners[i], &color, uv[i]);
+        vb.Unlock();
+        vb.Draw(D3DPT_TRIANGLEFAN, 0, 2);
+        vb.buffer->Release();
+    }
+
+    void DrawScreen(D3DCOLOR color) { DrawRect(-320, 240, 320, -240, color); }
+
+    // A managed texture filled from `bgra` (w x h, rows top first).
+    IDirect3DTexture8* MakeTexture(int w, int h, const std::vector<uint8_t>& bgra) {
+        IDirect3DTexture8* texture = nullptr;
+        EXPECT_EQ(m_device->CreateTexture(w, h, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture), D3D_OK);
+        D3DLOCKED_RECT locked{};
+        EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        EXPECT_EQ(locked.Pitch, w * 4);
+        for (int y = 0; y < h; ++y)
+            std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, &bgra[y * w * 4], w * 4);
+        texture->UnlockRect(0);
+        return texture;
+    }
+
+    IDirect3DTexture8* SolidTexture(D3DCOLOR argb) {
+        std::vector<uint8_t> bgra(4 * 4 * 4);
+        for (size_t i = 0; i < bgra.size(); i += 4) std::memcpy(&bgra[i], &argb, 4);
+        return MakeTexture(4, 4, bgra);
+    }
+
+    // The pixels of a surface, read by copying it into a lockable texture.
+    std::vector<uint8_t> ReadSurface(IDirect3DSurface8* surface) {
+        const int w = static_cast<int>(surface->Width()), h = static_cast<int>(surface->Height());
+        IDirect3DTexture8* copy = nullptr;
+        m_device->CreateTexture(w, h, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &copy);
+        IDirect3DSurface8* dest = nullptr;
+        copy->GetSurfaceLevel(0, &dest);
+        EXPECT_EQ(m_device->CopyRects(surface, nullptr, 0, dest, nullptr), D3D_OK);
+        D3DLOCKED_RECT locked{};
+        EXPECT_EQ(copy->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        const auto* bits = static_cast<const uint8_t*>(locked.pBits);
+        std::vector<uint8_t> bgra(bits, bits + w * h * 4);
+        copy->UnlockRect(0);
+        dest->Release();
+        copy->Release();
+        return bgra;
+    }
+
+    static SRgba Bgra(const std::vector<uint8_t>& bgra, int w, int x, int y) {
+        const uint8_t* p = &bgra[(static_cast<size_t>(y) * w + x) * 4];
+        return {p[2], p[1], p[0], p[3]};
+    }
+
+    static std::unique_ptr<CHeadlessGLContext> s_context;
+    static std::string s_error;
+    IDirect3D8* m_d3d = nullptr;
+    IDirect3DDevice8* m_device = nullptr;
+    std::vector<uint8_t> m_pixels;
+};
+
+std::unique_ptr<CHeadlessGLContext> GLDeviceTest::s_context;
+std::string GLDeviceTest::s_error;
+
+TEST_F(GLDeviceTest, ClearFillsTheTargetOrItsRectangles) {
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(0x80, 0xFF, 0x40, 0x20), 1.0f, 0);
+    const D3DRECT rects[] = {{10, 20, 30, 40}, {1000, 700, 2000, 2000}};
+    m_device->Clear(2, rects, D3DCLEAR_TARGET, Argb(0xFF, 1, 2, 3), 1.0f, 0);
+    ReadBack();
+    ASSERT_EQ(m_pixels.size(), static_cast<size_t>(kWidth * kHeight * 4));
+    ExpectNear(Pixel(0, 0), {0xFF, 0x40, 0x20, 0x80}, "outside the rectangles");
+    ExpectNear(Pixel(10, 20), {1, 2, 3, 255}, "first pixel of the rectangle");
+    ExpectNear(Pixel(29, 39), {1, 2, 3, 255}, "last pixel of the rectangle");
+    ExpectNear(Pixel(30, 39), {0xFF, 0x40, 0x20, 0x80}, "right of it");
+    ExpectNear(Pixel(29, 40), {0xFF, 0x40, 0x20, 0x80}, "below it");
+    ExpectNear(Pixel(1023, 767), {1, 2, 3, 255}, "a rectangle past the edge is clipped");
+}
+
+TEST_F(GLDeviceTest, ScreenQuadCoversEveryPixelOnceWithoutSeams) {
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    Ortho(640, 480);
+    FlatStates();
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    // Four quadrants added up: a pixel drawn twice or not at all shows.
+    const D3DCOLOR c = Argb(10, 60, 0, 0);
+    DrawRect(-320, 240, 0, 0, c);
+    DrawRect(0, 240, 320, 0, c);
+    DrawRect(-320, 0, 0, -240, c);
+    DrawRect(0, 0, 320, -240, c);
+    ReadBack();
+    int wrong = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) wrong += Pixel(x, y).r != 60 || Pixel(x, y).a != 10;
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(GLDeviceTest, TextureDrawnOneToOneIsCopiedTexelForTexel) {
+    const int w = 16, h = 8;
+    std::vector<uint8_t> bgra(w * h * 4);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = &bgra[(y * w + x) * 4];
+            p[0] = static_cast<uint8_t>(x * 16);
+            p[1] = static_cast<uint8_t>(y * 32);
+            p[2] = static_cast<uint8_t>(x * 7 + y * 3);
+            p[3] = static_cast<uint8_t>(255 - x - y);
+        }
+    IDirect3DTexture8* texture = MakeTexture(w, h, bgra);
+    Ortho(1024, 768);
+    FlatStates();
+    m_device->SetTexture(0, texture);
+    // Texel centres on pixel centres: the quad's edges lie half a pixel
+    // outside screen pixels 100..115 and 200..207. Pixel x is at x - 512
+    // units, pixel y at 384 - y.
+    for (DWORD filter : {D3DTEXF_POINT, D3DTEXF_LINEAR}) {
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        m_device->SetTextureStageState(0, D3DTSS_MAGFILTER, filter);
+        m_device->SetTextureStageState(0, D3DTSS_MINFILTER, filter);
+        // Default stage: texture x diffuse (white) and the texture's alpha.
+        DrawRect(99.5f - 512, 384 - 199.5f, 115.5f - 512, 384 - 207.5f, 0xFFFFFFFF);
+        ReadBack();
+        int wrong = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const SRgba p = Pixel(100 + x, 200 + y);
+                const SRgba t = Bgra(bgra, w, x, y);
+                wrong += p.r != t.r || p.g != t.g || p.b != t.b || p.a != t.a;
+            }
+        EXPECT_EQ(wrong, 0) << "filter " << filter;
+        ExpectNear(Pixel(99, 200), {0, 0, 0, 0}, "left of the quad");
+        ExpectNear(Pixel(116, 200), {0, 0, 0, 0}, "right of the quad");
+        ExpectNear(Pixel(100, 199), {0, 0, 0, 0}, "above the quad");
+        ExpectNear(Pixel(100, 208), {0, 0, 0, 0}, "below the quad");
+    }
+    m_device->SetTexture(0, nullptr);
+    texture->Release();
+}
+
+// One full-screen quad over a cleared screen, read back at one pixel.
+struct SBlendCase {
+    const char* name;
+    D3DBLEND src, dest;
+    D3DCOLOR background, vertex;
+    SRgba expected;
+};
+
+TEST_F(GLDeviceTest, BlendFactorsTheEffectsUse) {
+    const SBlendCase cases[] = {
+        // The fade: dest x source alpha 128/255.
+        {"zero, srcalpha", D3DBLEND_ZERO, D3DBLEND_SRCALPHA, Argb(255, 200, 100, 50), Argb(128, 0, 0, 0),
+         {100, 50, 25, 128}},
+        {"one, one", D3DBLEND_ONE, D3DBLEND_ONE, Argb(40, 100, 50, 25), Argb(30, 100, 250, 10),
+         {200, 255, 35, 70}},
+        // dest + source x 128/255.
+        {"srcalpha, one", D3DBLEND_SRCALPHA, D3DBLEND_ONE, Argb(100, 10, 20, 30), Argb(128, 200, 100, 0),
+         {110, 70, 30, 164}},
+        // source x 64/255 + dest x 191/255.
+        {"srcalpha, invsrcalpha", D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, Argb(255, 0, 200, 100),
+         Argb(64, 200, 100, 0), {50, 175, 75, 207}},
+        // The feedback blend weights both by the source alpha, alpha included.
+        {"srcalpha, srcalpha", D3DBLEND_SRCALPHA, D3DBLEND_SRCALPHA, Argb(255, 100, 50, 200),
+         Argb(128, 200, 100, 40), {151, 75, 120, 192}},
+    };
+    Ortho(640, 480);
+    FlatStates();
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    m_device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    for (const SBlendCase& c : cases) {
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, c.background, 1.0f, 0);
+        m_device->SetRenderState(D3DRS_SRCBLEND, c.src);
+        m_device->SetRenderState(D3DRS_DESTBLEND, c.dest);
+        DrawScreen(c.vertex);
+        ReadBack();
+        ExpectNear(Pixel(512, 384), c.expected, c.name);
+        ExpectNear(Pixel(0, 767), c.expected, c.name);
+    }
+}
+
+TEST_F(GLDeviceTest, StageZeroOperations) {
+    Ortho(640, 480);
+    FlatStates();
+    IDirect3DTexture8* texture = SolidTexture(Argb(0x40, 200, 100, 50));
+
+    // MODULATE of texture and diffuse; the default alpha op selects the
+    // texture's alpha.
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_device->SetTexture(0, texture);
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    m_device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    m_device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    DrawScreen(Argb(0x47, 128, 128, 128));
+    ReadBack();
+    ExpectNear(Pixel(300, 300), {100, 50, 25, 0x40}, "modulate");
+
+    // BLENDDIFFUSEALPHA with the default arguments (texture, current):
+    // alpha = 64/255 x 71/255 + 71/255 x (1 - 71/255) = 69/255.
+    m_device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_BLENDDIFFUSEALPHA);
+    DrawScreen(Argb(0x47, 255, 255, 255));
+    ReadBack();
+    ExpectNear(Pixel(300, 300), {200, 100, 50, 69}, "blend diffuse alpha");
+
+    // A disabled colour operation passes the diffuse colour and alpha.
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    DrawScreen(Argb(0x11, 1, 2, 3));
+    ReadBack();
+    ExpectNear(Pixel(300, 300), {1, 2, 3, 0x11}, "colour disabled");
+
+    // A disabled alpha operation passes the diffuse alpha.
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    m_device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    DrawScreen(Argb(0x22, 255, 255, 255));
+    ReadBack();
+    ExpectNear(Pixel(300, 300), {200, 100, 50, 0x22}, "alpha disabled");
+
+    // No texture bound reads as opaque black.
+    m_device->SetTexture(0, nullptr);
+    m_device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    m_device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    DrawScreen(Argb(0x22, 255, 255, 255));
+    ReadBack();
+    ExpectNear(Pixel(300, 300), {0, 0, 0, 255}, "no texture");
+    texture->Release();
+}
+
+TEST_F(GLDeviceTest, CullModesAgainstScreenWinding) {
+    Ortho(640, 480);
+    m_device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    CVertexBuffer vb;
+    vb.Create(6, kVertexKindColor);
+    const D3DCOLOR white = 0xFFFFFFFF;
+    // On screen (y down) top-left, top-right, bottom-left runs clockwise;
+    // the second triangle, mirrored to the right, runs the other way.
+    const float tris[6][3] = {{-300, 100, 0}, {-100, 100, 0}, {-300, -100, 0},
+                              {100, 100, 0},  {100, -100, 0}, {300, 100, 0}};
+    vb.Lock(0, 0);
+    for (const auto& p : tris) vb.AddVertex(p, &white);
+    vb.Unlock();
+    // Points inside each: (-250, 50) and (150, 50) in units.
+    auto screenX = [](float x) { return static_cast<int>((x / 320 + 1) * 512); };
+    const int y = static_cast<int>((1 - 50.0f / 240) * 384);
+    struct {
+        D3DCULL cull;
+        bool cwDrawn, ccwDrawn;
+    } cases[] = {{D3DCULL_NONE, true, true}, {D3DCULL_CW, false, true}, {D3DCULL_CCW, true, false}};
+    for (const auto& c : cases) {
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        m_device->SetRenderState(D3DRS_CULLMODE, c.cull);
+        vb.Draw(D3DPT_TRIANGLELIST, 0, 2);
+        ReadBack();
+        EXPECT_EQ(Pixel(screenX(-250), y).r, c.cwDrawn ? 255 : 0) << "clockwise, cull " << c.cull;
+        EXPECT_EQ(Pixel(screenX(150), y).r, c.ccwDrawn ? 255 : 0) << "counter-clockwise, cull " << c.cull;
+    }
+
+    // A strip keeps the first triangle's winding for all: bottom-left,
+    // top-left, bottom-right, top-right is clockwise throughout.
+    const float strip[4][3] = {{-100, -100, 0}, {-100, 100, 0}, {100, -100, 0}, {100, 100, 0}};
+    vb.Lock(0, 0);
+    for (const auto& p : strip) vb.AddVertex(p, &white);
+    vb.Unlock();
+    for (D3DCULL cull : {D3DCULL_CCW, D3DCULL_CW}) {
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        m_device->SetRenderState(D3DRS_CULLMODE, cull);
+        vb.Draw(D3DPT_TRIANGLESTRIP, 0, 2);
+        ReadBack();
+        const int expected = cull == D3DCULL_CCW ? 255 : 0;
+        EXPECT_EQ(Pixel(screenX(-60), static_cast<int>((1 + 60.0f / 240) * 384)).r, expected) << "strip triangle 1";
+        EXPECT_EQ(Pixel(screenX(60), static_cast<int>((1 - 60.0f / 240) * 384)).r, expected) << "strip triangle 2";
+    }
+    vb.buffer->Release();
+}
+
+TEST_F(GLDeviceTest, DirectionalLightAndAmbient) {
+    Ortho(640, 480);
+    m_device->SetRenderState(D3DRS_LIGHTING, TRUE);
+    m_device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    m_device->SetRenderState(D3DRS_AMBIENT, Argb(0, 64, 32, 16));
+    m_device->SetTexture(0, nullptr);
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    m_device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    D3DMATERIAL8 material{};
+    material.Diffuse = {0.5f, 0.5f, 0.5f, 1.0f};
+    material.Ambient = {0.5f, 0.5f, 0.5f, 1.0f};
+    m_device->SetMaterial(&material);
+    D3DLIGHT8 light{};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {0.5f, 0.5f, 0.5f, 0.0f};
+    light.Direction = {0, 0, 1};
+    light.Range = 1000;
+    m_device->SetLight(0, &light);
+    m_device->LightEnable(0, TRUE);
+
+    // Left quad faces the light (normal -z: N . -Direction = 1), the right
+    // one is turned away (normal +z) and gets the ambient term only.
+    CVertexBuffer vb;
+    vb.Create(8, kVertexKindNormal);
+    float* v = reinterpret_cast<float*>(vb.Lock(0, 0));
+    const float quads[2][4][2] = {{{-300, 100}, {-100, 100}, {-100, -100}, {-300, -100}},
+                                  {{100, 100}, {300, 100}, {300, -100}, {100, -100}}};
+    for (int q = 0; q < 2; ++q)
+        for (int i = 0; i < 4; ++i) {
+            float* out = v + (q * 4 + i) * 6;
+            out[0] = quads[q][i][0];
+            out[1] = quads[q][i][1];
+            out[2] = 0;
+            out[3] = 0;
+            out[4] = 0;
+            out[5] = q == 0 ? -1.0f : 1.0f;
+        }
+    vb.Unlock();
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    vb.Draw(D3DPT_TRIANGLEFAN, 0, 2);
+    vb.Draw(D3DPT_TRIANGLEFAN, 4, 2);
+    ReadBack();
+    // 64/255 x 0.5 + 0.5 x 0.5 x 1 = 0.3755 -> 96; 32 -> 80; 16 -> 72.
+    ExpectNear(Pixel(256, 384), {96, 80, 72, 255}, "facing the light");
+    // 64/255 x 0.5 -> 32, 16, 8.
+    ExpectNear(Pixel(768, 384), {32, 16, 8, 255}, "turned away");
+
+    // Normals turn with the world: half a turn about y faces the right quad
+    // (now mirrored to the left) towards the light.
+    D3DMATRIX world;
+    m_device->SetTransform(D3DTS_WORLD, MatRotateY(&world, 3.14159265f));
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    vb.Draw(D3DPT_TRIANGLEFAN, 4, 2);
+    ReadBack();
+    ExpectNear(Pixel(256, 384), {96, 80, 72, 255}, "turned towards the light");
+    vb.buffer->Release();
+}
+
+TEST_F(GLDeviceTest, RenderTargetViewportCopyAndOrientation) {
+    IDirect3DTexture8* target = nullptr;
+    ASSERT_EQ(m_device->CreateTexture(256, 256, 0, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                      &target),
+              D3D_OK);
+    D3DLOCKED_RECT locked{};
+    EXPECT_EQ(target->LockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL) << "render targets do not lock";
+    IDirect3DSurface8* backBuffer = nullptr;
+    IDirect3DSurface8* surface = nullptr;
+    m_device->GetRenderTarget(&backBuffer);
+    target->GetSurfaceLevel(0, &surface);
+    Ortho(640, 480);
+    FlatStates();
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    m_device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+
+    // The 640 x 480 space is squeezed onto all of the 256 x 256 target:
+    // the upper half red, the lower half blue, and the upper-right quarter
+    // drawn over in green.
+    ASSERT_EQ(m_device->SetRenderTarget(surface, nullptr), D3D_OK);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(0x40, 0, 0, 0), 1.0f, 0);
+    DrawRect(-320, 240, 320, 0, Argb(255, 255, 0, 0));
+    DrawRect(-320, 0, 320, -240, Argb(255, 0, 0, 255));
+    DrawRect(0, 240, 320, 0, Argb(255, 0, 255, 0));
+    std::vector<uint8_t> rt = ReadSurface(surface);
+    ExpectNear(Bgra(rt, 256, 127, 0), {255, 0, 0, 255}, "top row, left of centre");
+    ExpectNear(Bgra(rt, 256, 128, 0), {0, 255, 0, 255}, "top row, right of centre");
+    ExpectNear(Bgra(rt, 256, 255, 127), {0, 255, 0, 255}, "last row of the upper half");
+    ExpectNear(Bgra(rt, 256, 255, 128), {0, 0, 255, 255}, "first row of the lower half");
+    ExpectNear(Bgra(rt, 256, 0, 255), {0, 0, 255, 255}, "bottom row");
+
+    // The feedback blend keeps and weights the target's alpha.
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCALPHA);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(0x40, 100, 50, 200), 1.0f, 0);
+    DrawScreen(Argb(128, 200, 100, 40));
+    rt = ReadSurface(surface);
+    // (200 + 100) x 128/255 = 151 ... and alpha (128 + 64) x 128/255 = 96.
+    ExpectNear(Bgra(rt, 256, 10, 10), {151, 75, 120, 96}, "feedback blend in a target");
+
+    // Back on the back buffer the viewport covers it all again, and the
+    // target sampled with v = 0 at the top comes out the right way up.
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(255, 0, 0, 0), 1.0f, 0);
+    DrawRect(-320, 240, 320, 0, Argb(255, 255, 0, 0));
+    DrawRect(-320, 0, 320, -240, Argb(255, 0, 0, 255));
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    ASSERT_EQ(m_device->SetRenderTarget(backBuffer, nullptr), D3D_OK);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    DrawRect(0, 240, 320, 0, Argb(255, 0, 255, 0));
+    ReadBack();
+    ExpectNear(Pixel(511, 0), {0, 0, 0, 0}, "left of the back buffer's centre");
+    ExpectNear(Pixel(512, 0), {0, 255, 0, 255}, "right of the back buffer's centre");
+    ExpectNear(Pixel(1023, 383), {0, 255, 0, 255}, "last row of the upper half");
+    ExpectNear(Pixel(1023, 384), {0, 0, 0, 0}, "first row of the lower half");
+
+    m_device->SetTexture(0, target);
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    DrawScreen(0xFFFFFFFF);
+    ReadBack();
+    ExpectNear(Pixel(500, 10), {255, 0, 0, 255}, "target's top at the top");
+    ExpectNear(Pixel(500, 750), {0, 0, 255, 255}, "target's bottom at the bottom");
+    m_device->SetTexture(0, nullptr);
+
+    surface->Release();
+    backBuffer->Release();
+    target->Release();
+}
+
+TEST_F(GLDeviceTest, CopyRectsCopiesWholeSurfacesAndRectangles) {
+    std::vector<uint8_t> bgra(8 * 8 * 4);
+    for (size_t i = 0; i < bgra.size(); ++i) bgra[i] = static_cast<uint8_t>(i);
+    IDirect3DTexture8* source = MakeTexture(8, 8, bgra);
+    IDirect3DTexture8* dest = SolidTexture(0);  // 4 x 4
+    IDirect3DSurface8* from = nullptr;
+    IDirect3DSurface8* to = nullptr;
+    source->GetSurfaceLevel(0, &from);
+    dest->GetSurfaceLevel(0, &to);
+
+    // An 8 x 8 source does not fit a 4 x 4 destination: nothing is copied.
+    EXPECT_EQ(m_device->CopyRects(from, nullptr, 0, to, nullptr), D3DERR_INVALIDCALL);
+    const RECT rects[] = {{2, 3, 4, 5}, {6, 6, 9, 7}};
+    const POINT points[] = {{1, 1}, {0, 0}};
+    EXPECT_EQ(m_device->CopyRects(from, rects, 2, to, points), D3DERR_INVALIDCALL) << "second rect is outside";
+    EXPECT_EQ(m_device->CopyRects(from, rects, 1, to, points), D3D_OK);
+    EXPECT_EQ(m_device->CopyRects(from, nullptr, 0, from, nullptr), D3DERR_INVALIDCALL);
+
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(dest->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    const auto* bits = static_cast<const uint8_t*>(locked.pBits);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const bool copied = x >= 1 && x < 3 && y >= 1 && y < 3;
+            const uint8_t expected = copied ? static_cast<uint8_t>(((y + 2) * 8 + (x + 1)) * 4) : 0;
+            EXPECT_EQ(bits[(y * 4 + x) * 4], expected) << x << "," << y;
+        }
+    dest->UnlockRect(0);
+
+    // The back buffer copies too.
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(1, 2, 3, 4), 1.0f, 0);
+    IDirect3DSurface8* backBuffer = nullptr;
+    m_device->GetRenderTarget(&backBuffer);
+    const RECT corner{1020, 764, 1024, 768};
+    const POINT origin{0, 0};
+    EXPECT_EQ(m_device->CopyRects(backBuffer, &corner, 1, to, &origin), D3D_OK);
+    ASSERT_EQ(dest->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    bits = static_cast<const uint8_t*>(locked.pBits);
+    EXPECT_EQ(bits[15 * 4 + 0], 4);
+    EXPECT_EQ(bits[15 * 4 + 3], 1);
+    dest->UnlockRect(0);
+
+    backBuffer->Release();
+    from->Release();
+    to->Release();
+    source->Release();
+    dest->Release();
+}
+
+TEST_F(GLDeviceTest, ReferenceCountsOfSurfaces) {
+    IDirect3DTexture8* texture = SolidTexture(0);
+    IDirect3DSurface8* surface = nullptr;
+    ASSERT_EQ(texture->GetSurfaceLevel(0, &surface), D3D_OK);
+    EXPECT_EQ(texture->AddRef(), 3u) << "the surface holds the texture";
+    EXPECT_EQ(texture->Release(), 2u);
+    EXPECT_EQ(surface->Release(), 1u);
+    EXPECT_EQ(texture->GetSurfaceLevel(1, &surface), D3DERR_INVALIDCALL) << "only level 0 exists";
+    EXPECT_EQ(surface, nullptr);
+
+    IDirect3DSurface8* first = nullptr;
+    IDirect3DSurface8* second = nullptr;
+    m_device->GetRenderTarget(&first);
+    m_device->GetRenderTarget(&second);
+    EXPECT_EQ(first, second);
+    const ULONG held = first->AddRef();
+    EXPECT_EQ(first->Release(), held - 1);
+    EXPECT_EQ(second->Release(), held - 2);
+    first->Release();
+    EXPECT_EQ(texture->Release(), 0u);
+}
+
+TEST_F(GLDeviceTest, BadCallsFailWithoutDrawing) {
+    IDirect3DTexture8* texture = reinterpret_cast<IDirect3DTexture8*>(1);
+    EXPECT_EQ(m_device->CreateTexture(0, 16, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(texture, nullptr);
+    EXPECT_EQ(m_device->CreateTexture(8193, 16, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_device->CreateTexture(16, 16, 0, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                      &texture),
+              D3DERR_INVALIDCALL);
+
+    Ortho(640, 480);
+    FlatStates();
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    CVertexBuffer vb;
+    vb.Create(4, kVertexKindColor);
+    const D3DCOLOR white = 0xFFFFFFFF;
+    const float corners[4][3] = {{-320, 240, 0}, {320, 240, 0}, {320, -240, 0}, {-320, -240, 0}};
+    vb.Lock(0, 0);
+    for (const auto& p : corners) vb.AddVertex(p, &white);
+    vb.Unlock();
+    m_device->SetStreamSource(0, vb.buffer, 16);
+    m_device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 3), D3DERR_INVALIDCALL) << "reads past the end";
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLEFAN, 1, 2), D3DERR_INVALIDCALL) << "starts too late";
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_LINELIST, 0, 1), D3DERR_INVALIDCALL);
+    m_device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 2), D3DERR_INVALIDCALL) << "stride too small";
+    m_device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    BYTE* data = nullptr;
+    ASSERT_EQ(vb.buffer->Lock(0, 0, &data, 0), D3D_OK);
+    EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 2), D3DERR_INVALIDCALL) << "buffer is locked";
+    EXPECT_EQ(vb.buffer->Lock(0, 0, &data, 0), D3DERR_INVALIDCALL) << "already locked";
+    vb.buffer->Unlock();
+    EXPECT_EQ(vb.buffer->Lock(60, 8, &data, 0), D3DERR_INVALIDCALL) << "lock past the end";
+    EXPECT_EQ(m_device->SetRenderState(D3DRS_CULLMODE, 7), D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE), D3DERR_INVALIDCALL);
+    ReadBack();
+    EXPECT_EQ(Pixel(512, 384).r, 0) << "nothing was drawn";
+    m_device->SetStreamSource(0, nullptr, 0);
+    vb.buffer->Release();
+}
+
+TEST_F(GLDeviceTest, GeometryIsClippedToTheViewVolume) {
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    FlatStates();
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    D3DMATRIX m;
+    m_device->SetTransform(D3DTS_WORLD, MatIdentity(&m));
+    const D3DVECTOR eye{0, 0, -5}, at{0, 0, 0}, up{0, 1, 0};
+    m_device->SetTransform(D3DTS_VIEW, MatLookAt(&m, &eye, &at, &up));
+    m_device->SetTransform(D3DTS_PROJECTION, MatPerspective(&m, 3.14159265f / 2, 1.0f, 1.0f, 100.0f));
+    // A floor from behind the viewer to far ahead: only the part in front
+    // of the near plane may show, in the lower half of the screen.
+    CVertexBuffer vb;
+    vb.Create(4, kVertexKindColor);
+    const D3DCOLOR white = 0xFFFFFFFF;
+    const float floor[4][3] = {{-3, -1, -20}, {3, -1, -20}, {3, -1, 50}, {-3, -1, 50}};
+    vb.Lock(0, 0);
+    for (const auto& p : floor) vb.AddVertex(p, &white);
+    vb.Unlock();
+    vb.Draw(D3DPT_TRIANGLEFAN, 0, 2);
+    ReadBack();
+    EXPECT_EQ(Pixel(512, 100).r, 0) << "nothing above the horizon";
+    EXPECT_EQ(Pixel(512, 700).r, 255) << "the floor in front";
+
+    // Infinite corners (the zoom blur's first frame) draw nothing.
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    Ortho(640, 480);
+    const float inf = INFINITY;
+    const float infinite[4][3] = {{-inf, 240, 0}, {inf, 240, 0}, {inf, -240, 0}, {-inf, -240, 0}};
+    vb.Lock(0, 0);
+    for (const auto& p : infinite) vb.AddVertex(p, &white);
+    vb.Unlock();
+    vb.Draw(D3DPT_TRIANGLEFAN, 0, 2);
+    ReadBack();
+    EXPECT_EQ(Pixel(512, 384).r, 0);
+    vb.buffer->Release();
+}
+
+// The pixel board's frame: 16 x 16 cells of seven strips, each after a
+// world change, with additive blending.
+TEST_F(GLDeviceTest, ManyStripDrawsBatchIntoFewDrawsWithTheSamePixels) {
+    CVertexBuffer vb;
+    vb.Create(4, kVertexKindColor);
+    const D3DCOLOR color = Argb(0x20, 40, 20, 10);
+    const float quad[4][3] = {{0, 0, 0}, {0, 10, 0}, {10, 0, 0}, {10, 10, 0}};
+    vb.Lock(0, 0);
+    for (const auto& p : quad) vb.AddVertex(p, &color);
+    vb.Unlock();
+
+    auto frame = [&](bool oneByOne) {
+        Ortho(1024, 768);
+        FlatStates();
+        m_device->SetTexture(0, nullptr);
+        m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+        m_device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+        m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        GLDeviceFinish(m_device);
+        const uint64_t before = GLDeviceDrawCallCount(m_device);
+        for (int cell = 0; cell < 256; ++cell)
+            for (int band = 0; band < 7; ++band) {
+                D3DMATRIX world;
+                MatTranslate(&world, (cell % 16) * 30.0f - 480 + band * 3.5f, (cell / 16) * 30.0f - 360 + band * 2.25f, 0);
+                m_device->SetTransform(D3DTS_WORLD, &world);
+                // A filter change without a texture changes no pixel but
+                // ends the batch, so every strip goes alone.
+                if (oneByOne)
+                    m_device->SetTextureStageState(0, D3DTSS_MAGFILTER, (cell * 7 + band) % 2 ? D3DTEXF_LINEAR : D3DTEXF_POINT);
+                vb.Draw(D3DPT_TRIANGLESTRIP, 0, 2);
+            }
+        std::vector<uint8_t> pixels;
+        GLDeviceReadBackBuffer(m_device, &pixels);
+        return std::make_pair(GLDeviceDrawCallCount(m_device) - before, pixels);
+    };
+    const auto batched = frame(false);
+    const auto single = frame(true);
+    EXPECT_LE(batched.first, 4u);
+    EXPECT_EQ(single.first, 256u * 7u);
+    EXPECT_TRUE(batched.second == single.second);
+    vb.buffer->Release();
+}
+
+TEST_F(GLDeviceTest, PresentCountsAndHandsOverTheFrame) {
+    int frames = 0, swaps = 0;
+    SRgba seen{};
+    SPresentTarget target;
+    target.swap = [&] { ++swaps; };
+    target.onFrame = [&](const uint8_t* rgba, int w, int h) {
+        ++frames;
+        EXPECT_EQ(w, kWidth);
+        EXPECT_EQ(h, kHeight);
+        seen = {rgba[0], rgba[1], rgba[2], rgba[3]};
+    };
+    GLDeviceSetPresentTarget(m_device, target);
+    EXPECT_EQ(m_device->BeginScene(), D3D_OK);
+    EXPECT_EQ(m_device->BeginScene(), D3DERR_INVALIDCALL);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(255, 9, 8, 7), 1.0f, 0);
+    EXPECT_EQ(m_device->EndScene(), D3D_OK);
+    m_device->Present(nullptr, nullptr, nullptr, nullptr);
+    m_device->Present(nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(GLDevicePresentCount(m_device), 2u);
+    EXPECT_EQ(frames, 2);
+    EXPECT_EQ(swaps, 2);
+    ExpectNear(seen, {9, 8, 7, 255}, "read-back");
+}
+
+}  // namespace

@@ -1,0 +1,261 @@
+// TGA loading, texture creation and the error trace, against the
+// recording device (textures are plain memory there).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "render/recording_device.h"
+#include "resources/message_box.h"
+#include "resources/texture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> g_boxes;
+
+void RecordBox(const char* caption, const char* text) {
+    g_boxes.push_back(std::string(caption) + "|" + text);
+}
+
+std::vector<uint8_t> TgaHeader(int width, int height, int depth) {
+    std::vector<uint8_t> bytes(18, 0);
+    bytes[2] = 2;  // uncompressed true colour; not examined
+    bytes[12] = static_cast<uint8_t>(width & 0xFF);
+    bytes[13] = static_cast<uint8_t>(width >> 8);
+    bytes[14] = static_cast<uint8_t>(height & 0xFF);
+    bytes[15] = static_cast<uint8_t>(height >> 8);
+    bytes[16] = static_cast<uint8_t>(depth);
+    bytes[17] = 0x20;  // top-left origin bit: ignored
+    return bytes;
+}
+
+class TextureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = fs::temp_directory_path() / ("qb_tex_" + std::to_string(::getpid()) + "_" + info->name());
+        fs::create_directories(m_dir);
+        g_device = &m_device;
+        g_boxes.clear();
+        SetMessageBoxHook(RecordBox);
+    }
+
+    void TearDown() override {
+        SetMessageBoxHook(nullptr);
+        for (IDirect3DTexture8* t : m_made) t->Release();
+        g_device = nullptr;
+        fs::remove_all(m_dir);
+    }
+
+    std::string Write(const char* name, std::vector<uint8_t> header, const std::vector<uint8_t>& pixels) {
+        header.insert(header.end(), pixels.begin(), pixels.end());
+        const std::string path = (m_dir / name).string();
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+        return path;
+    }
+
+    // Loads and keeps the texture for release at the end.
+    void Load(CTexture* texture, const std::string& path) {
+        texture->LoadTGA(path.c_str());
+        if (texture->texture) m_made.push_back(texture->texture);
+    }
+
+    std::vector<uint8_t> Row(IDirect3DTexture8* texture, int row, int bytes) {
+        const auto& pixels = CRecordingDevice::Pixels(texture);
+        const size_t start = static_cast<size_t>(row) * CRecordingDevice::Pitch(texture);
+        return {pixels.begin() + start, pixels.begin() + start + bytes};
+    }
+
+    fs::path m_dir;
+    CRecordingDevice m_device;
+    std::vector<IDirect3DTexture8*> m_made;
+};
+
+TEST_F(TextureTest, TwentyFourBitPixelsGainAZeroAlpha) {
+    CTexture texture;
+    Load(&texture, Write("rgb.tga", TgaHeader(3, 1, 24), {10, 20, 30, 40, 50, 60, 70, 80, 90}));
+    ASSERT_NE(texture.texture, nullptr);
+    EXPECT_EQ(texture.width, 3);
+    EXPECT_EQ(texture.height, 1);
+    EXPECT_EQ(texture.bitsPerPixel, 32);
+    EXPECT_EQ(texture.format, D3DFMT_A8R8G8B8);
+    EXPECT_EQ(Row(texture.texture, 0, 12),
+              (std::vector<uint8_t>{10, 20, 30, 0, 40, 50, 60, 0, 70, 80, 90, 0}));
+    const auto created = m_device.Find("CreateTexture");
+    ASSERT_EQ(created.size(), 1u);
+    EXPECT_EQ(created[0]->args, (std::vector<int64_t>{3, 1, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED}));
+}
+
+TEST_F(TextureTest, ThirtyTwoBitKeepsAlphaAndTheFirstRowIsTheTop) {
+    // Two rows; the descriptor's origin bit does not flip them.
+    const std::vector<uint8_t> pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    CTexture texture;
+    m_device.texturePitchPadding = 4;  // rows 12 bytes apart in the file, 16 in the texture
+    Load(&texture, Write("rgba.tga", TgaHeader(2, 2, 32), pixels));
+    ASSERT_NE(texture.texture, nullptr);
+    EXPECT_EQ(texture.bitsPerPixel, 32);
+    EXPECT_EQ(Row(texture.texture, 0, 12), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0}));
+    EXPECT_EQ(Row(texture.texture, 1, 12), (std::vector<uint8_t>{9, 10, 11, 12, 13, 14, 15, 16, 0, 0, 0, 0}));
+}
+
+TEST_F(TextureTest, PitchIsHonouredAndPaddingUntouched) {
+    m_device.texturePitchPadding = 4;
+    std::vector<uint8_t> pixels;
+    for (int i = 0; i < 3 * 2 * 3; ++i) pixels.push_back(static_cast<uint8_t>(100 + i));
+    CTexture texture;
+    Load(&texture, Write("pitch.tga", TgaHeader(3, 2, 24), pixels));
+    ASSERT_NE(texture.texture, nullptr);
+    EXPECT_EQ(CRecordingDevice::Pitch(texture.texture), 16);
+    EXPECT_EQ(Row(texture.texture, 0, 16),
+              (std::vector<uint8_t>{100, 101, 102, 0, 103, 104, 105, 0, 106, 107, 108, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Row(texture.texture, 1, 16),
+              (std::vector<uint8_t>{109, 110, 111, 0, 112, 113, 114, 0, 115, 116, 117, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(TextureTest, OtherDepthsAreRejectedWithTheHeaderKept) {
+    for (int depth : {8, 16}) {
+        CTexture texture;
+        Load(&texture, Write("low.tga", TgaHeader(300, 2, depth), std::vector<uint8_t>(2000, 7)));
+        EXPECT_EQ(texture.texture, nullptr) << depth;
+        EXPECT_EQ(texture.width, 300);
+        EXPECT_EQ(texture.height, 2);
+        EXPECT_EQ(texture.bitsPerPixel, depth);
+    }
+    EXPECT_EQ(m_device.Count("CreateTexture"), 0u);
+
+    CTexture missing;
+    missing.LoadTGA((m_dir / "none.tga").string().c_str());
+    EXPECT_EQ(missing.texture, nullptr);
+    EXPECT_EQ(missing.width, 0);
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(TextureTest, BadSizesMakeNoTextureAndSaySo) {
+    struct {
+        int width, height;
+    } sizes[] = {{0, 4}, {4, 0}, {8193, 2}, {65535, 65535}};
+    for (const auto& size : sizes) {
+        CTexture texture;
+        ::testing::internal::CaptureStderr();
+        Load(&texture, Write("big.tga", TgaHeader(size.width, size.height, 32), std::vector<uint8_t>(64, 1)));
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(texture.texture, nullptr) << size.width << " x " << size.height;
+        EXPECT_NE(err.find("big.tga"), std::string::npos) << "a message names the file: " << err;
+    }
+    EXPECT_EQ(m_device.Count("CreateTexture"), 0u);
+}
+
+TEST_F(TextureTest, ShortFilesLeaveTheMissingPixelsZero) {
+    CTexture texture;
+    // 2 x 2 at 32 bits needs 16 bytes; the file has 6.
+    Load(&texture, Write("short.tga", TgaHeader(2, 2, 32), {9, 9, 9, 9, 9, 9}));
+    ASSERT_NE(texture.texture, nullptr);
+    EXPECT_EQ(Row(texture.texture, 0, 8), (std::vector<uint8_t>{9, 9, 9, 9, 9, 9, 0, 0}));
+    EXPECT_EQ(Row(texture.texture, 1, 8), (std::vector<uint8_t>(8, 0)));
+
+    CTexture rgb;
+    Load(&rgb, Write("short24.tga", TgaHeader(2, 1, 24), {1, 2, 3, 4}));
+    ASSERT_NE(rgb.texture, nullptr);
+    EXPECT_EQ(Row(rgb.texture, 0, 8), (std::vector<uint8_t>{1, 2, 3, 0, 4, 0, 0, 0}));
+
+    CTexture headerOnly;
+    Load(&headerOnly, Write("cut.tga", {0, 0, 2, 0}, {}));
+    EXPECT_EQ(headerOnly.texture, nullptr) << "a cut header reads as width 0";
+}
+
+// Found by fuzzing: a few bytes declaring a large 24-bit image once made the
+// loader move every declared pixel. Only the stored ones move now; the rest
+// stay zero, and the message names the file.
+TEST_F(TextureTest, ShortRgbFileDeclaringALargeImageKeepsItsBytes) {
+    CTexture texture;
+    ::testing::internal::CaptureStderr();
+    Load(&texture, Write("huge.tga", TgaHeader(3000, 2000, 24), {1, 2, 3, 4, 5, 6, 7}));
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    ASSERT_NE(texture.texture, nullptr);
+    EXPECT_EQ(Row(texture.texture, 0, 16), (std::vector<uint8_t>{1, 2, 3, 0, 4, 5, 6, 0, 7, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Row(texture.texture, 1999, 16), std::vector<uint8_t>(16, 0));
+    EXPECT_NE(err.find("huge.tga: the file ends before its last pixel"), std::string::npos) << err;
+}
+
+TEST_F(TextureTest, FailedCreationIsTracedWithALine) {
+    m_device.createTextureResult = D3DERR_OUTOFVIDEOMEMORY;
+    CTexture loaded, empty, target;
+    ::testing::internal::CaptureStderr();
+    Load(&loaded, Write("ok.tga", TgaHeader(1, 1, 32), {1, 2, 3, 4}));
+    empty.Create(8, 8, D3DFMT_A8R8G8B8);
+    target.CreateRenderTarget(256, 256);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(loaded.texture, nullptr);
+    EXPECT_EQ(empty.texture, nullptr);
+    EXPECT_EQ(target.texture, nullptr);
+    EXPECT_NE(err.find("(38): Couldn't create texture... (hr=D3DERR_OUTOFVIDEOMEMORY (0x8876017c))\n"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("(55): Couldn't create texture..."), std::string::npos) << err;
+    ASSERT_EQ(g_boxes.size(), 3u);
+    EXPECT_EQ(g_boxes[0].rfind("Unexpected error encountered|File: ", 0), 0u) << g_boxes[0];
+    EXPECT_NE(g_boxes[0].find("texture"), std::string::npos);
+    EXPECT_NE(g_boxes[0].find("\nLine: 38\nError Code: D3DERR_OUTOFVIDEOMEMORY (0x8876017c)\n"
+                              "Calling: Couldn't create texture..."),
+              std::string::npos)
+        << g_boxes[0];
+    EXPECT_NE(g_boxes[2].find("\nLine: 55\n"), std::string::npos);
+
+    const auto created = m_device.Find("CreateTexture");
+    ASSERT_EQ(created.size(), 3u);
+    EXPECT_EQ(created[2]->args, (std::vector<int64_t>{256, 256, 0, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                                      D3DPOOL_DEFAULT}));
+}
+
+TEST_F(TextureTest, TraceErrorFormatsAndLimits) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(TraceError("a.cpp", 7, D3DERR_INVALIDCALL, "Doing it", true), D3DERR_INVALIDCALL);
+    TraceError("a.cpp", 8, static_cast<HRESULT>(0x12345678), "Other", true);
+    const std::string longPath(2800, 'p');
+    TraceError(longPath.c_str(), 9, E_FAIL, "Long path", true);
+    const std::string longMessage(2790, 'm');
+    TraceError("b.cpp", 10, E_FAIL, longMessage.c_str(), true);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("a.cpp(7): Doing it (hr=D3DERR_INVALIDCALL (0x8876086c))\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("a.cpp(8): Other (hr=Unknown (0x12345678))\n"), std::string::npos);
+    EXPECT_NE(err.find("Long path (hr=E_FAIL (0x80004005))\n"), std::string::npos);
+    EXPECT_EQ(err.find(longPath + "("), std::string::npos) << "no path part for a 2800-character path";
+    EXPECT_NE(err.find("b.cpp(10): " + longMessage), std::string::npos);
+    ASSERT_EQ(g_boxes.size(), 2u) << "no box for the long path or the long message";
+    EXPECT_EQ(g_boxes[0], "Unexpected error encountered|File: a.cpp\nLine: 7\n"
+                          "Error Code: D3DERR_INVALIDCALL (0x8876086c)\nCalling: Doing it");
+    EXPECT_NE(g_boxes[1].find("Error Code: Unknown (0x12345678)"), std::string::npos);
+}
+
+TEST(ErrorNameTest, KnowsDirect3DComAndWin32Codes) {
+    EXPECT_STREQ(ErrorName(D3D_OK), "S_OK");
+    EXPECT_STREQ(ErrorName(D3DERR_INVALIDCALL), "D3DERR_INVALIDCALL");
+    EXPECT_STREQ(ErrorName(D3DERR_OUTOFVIDEOMEMORY), "D3DERR_OUTOFVIDEOMEMORY");
+    EXPECT_STREQ(ErrorName(D3DERR_NOTAVAILABLE), "D3DERR_NOTAVAILABLE");
+    EXPECT_STREQ(ErrorName(D3DERR_DEVICELOST), "D3DERR_DEVICELOST");
+    EXPECT_STREQ(ErrorName(D3DERR_WRONGTEXTUREFORMAT), "D3DERR_WRONGTEXTUREFORMAT");
+    EXPECT_STREQ(ErrorName(E_OUTOFMEMORY), "E_OUTOFMEMORY");
+    EXPECT_STREQ(ErrorName(E_INVALIDARG), "E_INVALIDARG");
+    EXPECT_STREQ(ErrorName(E_FAIL), "E_FAIL");
+    EXPECT_STREQ(ErrorName(2), "ERROR_FILE_NOT_FOUND");
+    EXPECT_STREQ(ErrorName(static_cast<HRESULT>(0xDEADBEEFu)), "Unknown");
+}
+
+TEST(BlockCopyTest, CopiesExactlyTheCount) {
+    for (uint32_t count : {0u, 63u, 64u, 130u}) {
+        std::vector<uint8_t> source(200), dest(200, 0xEE);
+        for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<uint8_t>(i);
+        BlockCopy(dest.data(), source.data(), count);
+        for (uint32_t i = 0; i < count; ++i) ASSERT_EQ(dest[i], source[i]) << count;
+        for (size_t i = count; i < dest.size(); ++i) ASSERT_EQ(dest[i], 0xEE) << count;
+    }
+}
+
+}  // namespace

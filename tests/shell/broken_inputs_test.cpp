@@ -1,0 +1,205 @@
+// Feeds the real program, headless, the broken files a user may leave in its
+// working directory. Every run must end with status 0 or a documented
+// failure status and a message naming what is wrong; never with a signal
+// (under the sanitizer build a report aborts the child, which shows here).
+#include <gtest/gtest.h>
+
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/shell/run_program.h"
+#include "tests/shell/test_files.h"
+
+namespace {
+
+// A capture run and the frames it left under out/.
+struct SRun : SProgramRun {
+    int frames = 0;
+};
+
+SRun RunProgram(const std::string& dir, const std::vector<std::string>& args, const ProgramEnv& env = {}) {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir + "/out", ignored);
+    SRun run;
+    static_cast<SProgramRun&>(run) = RunQuellbrook(dir, args, env);
+    if (std::filesystem::exists(dir + "/out")) {
+        for (const auto& entry : std::filesystem::directory_iterator(dir + "/out"))
+            run.frames += entry.path().extension() == ".png";
+    }
+    return run;
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// An exit (not a signal) with the status expected and no sanitizer report.
+void ExpectEnded(const SRun& run, int status, const std::string& what) {
+    EXPECT_TRUE(run.exited) << what << ": killed by signal " << -run.status << "\n" << run.err;
+    EXPECT_EQ(run.status, status) << what << "\n" << run.err;
+    for (const char* report : {"Sanitizer", "runtime error:"})
+        EXPECT_EQ(run.err.find(report), std::string::npos) << what << "\n" << run.err;
+}
+
+std::string TgaHeader(int width, int height, int depth) {
+    std::string bytes(18, '\0');
+    bytes[2] = 2;
+    bytes[12] = static_cast<char>(width & 0xFF);
+    bytes[13] = static_cast<char>(width >> 8);
+    bytes[14] = static_cast<char>(height & 0xFF);
+    bytes[15] = static_cast<char>(height >> 8);
+    bytes[16] = static_cast<char>(depth);
+    return bytes;
+}
+
+// Bytes of every value, NULs, line feeds and "%" included, the same each run.
+std::string Garbage(size_t size, uint32_t seed) {
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) {
+        seed = seed * 1664525u + 1013904223u;
+        byte = static_cast<char>(seed >> 24);
+    }
+    return bytes;
+}
+
+// Every effect on its own layer inside the scene, for 300 ms.
+std::string EveryEffectTimeline() {
+    std::vector<std::string> lines = {"e 0 s i0 sbeginScene", "e 0 s i1 sclearScreen", "e 0 s i20 sendScene"};
+    int layer = 3;
+    for (const char* name : {"fade", "cube1", "testTexture", "bezier", "zoomblur", "pixBoard", "intro", "flare",
+                             "oldzoom"})
+        lines.push_back("e 0 s i" + std::to_string(layer++) + " s" + name);
+    lines.push_back("F 300");
+    return Timeline(lines);
+}
+
+class BrokenInputs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(WriteToneMp3(m_dir / "Data/song.mp3", 44100, 2, 1.0));
+        WriteFile(m_dir / "script.txt", EveryEffectTimeline());
+        static const std::string problem = HeadlessRenderingProblem(m_dir.Path());
+        if (!problem.empty()) GTEST_SKIP() << "no headless OpenGL 3.3 here: " << problem;
+    }
+
+    SRun Capture(const ProgramEnv& env = {}) { return RunProgram(m_dir.Path(), {"--capture", "out", "--frames", "3"}, env); }
+
+    CTempDir m_dir;
+};
+
+TEST_F(BrokenInputs, BrokenPicturesAreNamedOnceAndTheRunGoesOn) {
+    WriteFile(m_dir / "Data/bez1.tga", TgaHeader(64, 64, 32) + std::string(100, '\x7f'));  // truncated
+    WriteFile(m_dir / "Data/bg.tga", "");                                                  // zero-sized
+    WriteFile(m_dir / "Data/circflare.tga", TgaHeader(8, 8, 32).substr(0, 10));            // cut header
+    WriteFile(m_dir / "Data/happy.tga", TgaHeader(65535, 65535, 32));                      // huge size
+    WriteFile(m_dir / "Data/coders.tga", TgaHeader(4, 4, 16) + std::string(32, '\1'));     // wrong depth
+    WriteFile(m_dir / "Data/music.tga", TgaHeader(8193, 2, 24) + std::string(64, '\2'));   // too wide
+    WriteFile(m_dir / "Data/anim.tga", Garbage(3000, 7));                                   // the flare's profile
+    // The rest of Data/ is missing.
+    const SRun run = Capture();
+    ExpectEnded(run, 0, "broken pictures");
+    EXPECT_EQ(run.frames, 3);
+    EXPECT_NE(run.err.find("Data/bez1.tga: the file ends before its last pixel"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Data/bg.tga: 0 bytes is too short"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Data/circflare.tga: 10 bytes is too short"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Data/happy.tga: 65535 x 65535 pixels"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Data/coders.tga: 16 bits per pixel"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Data/music.tga: 8193 x 2 pixels"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Data/anim.tga: the flare's profile is"), std::string::npos) << run.err;
+    EXPECT_EQ(Count(run.err, "Data/quelrate.tga: cannot open the picture"), 1u) << run.err;
+
+    std::filesystem::remove(m_dir / "Data/anim.tga");
+    const SRun noProfile = Capture();
+    ExpectEnded(noProfile, 0, "no profile");
+    EXPECT_EQ(Count(noProfile.err, "Data/anim.tga: cannot open the flare's profile"), 1u) << noProfile.err;
+}
+
+TEST_F(BrokenInputs, OddTimelinesEndCleanly) {
+    const std::string longLine(100 * 1024, 'x');
+    const std::vector<std::pair<const char*, std::string>> timelines = {
+        {"binary garbage", Garbage(64 * 1024, 1)},
+        {"garbage ending in %", Garbage(4096, 2) + "%"},
+        {"empty", ""},
+        {"only comments", Timeline({"# scene one", "; nothing here", "  e 0 s i0 sbeginScene"})},
+        {"an event line of 100 kB", Timeline({"e 0 s i0 sbeginScene " + longLine, "l 0 f i0 i1 f" + longLine})},
+        {"100 kB of ints", Timeline({"e 0 s " + [] {
+                                        std::string ints;
+                                        while (ints.size() < 100 * 1024) ints += "i99999999999 ";
+                                        return ints;
+                                    }()})},
+        {"a last line of 100 kB without a line feed", "e 0 s i7 s" + longLine},
+    };
+    for (const auto& [what, text] : timelines) {
+        WriteFile(m_dir / "script.txt", text);
+        const SRun run = Capture();
+        ExpectEnded(run, 0, what);
+        if (std::string(what) == "only comments" || std::string(what) == "empty") {
+            EXPECT_NE(run.err.find("script.txt: no timeline lines in it"), std::string::npos) << run.err;
+            EXPECT_EQ(run.frames, 0);
+        }
+    }
+
+    // Long comment lines between the events do not disturb them.
+    WriteFile(m_dir / "script.txt", "#" + longLine + "\r\n" + EveryEffectTimeline() + longLine + "\r\n");
+    const SRun run = Capture();
+    ExpectEnded(run, 0, "long comments");
+    EXPECT_EQ(run.frames, 3);
+}
+
+TEST_F(BrokenInputs, BrokenSongsSayWhy) {
+    const std::string song = ReadFile(m_dir / "Data/song.mp3");
+    for (const auto& [what, bytes] : std::vector<std::pair<const char*, std::string>>{
+             {"garbage", Garbage(20000, 3)}, {"zero-sized", ""}, {"a text file", "not a song\n"}}) {
+        WriteFile(m_dir / "Data/song.mp3", bytes);
+        const SRun run = Capture();
+        ExpectEnded(run, 1, what);
+        EXPECT_NE(run.err.find("Unable to load song"), std::string::npos) << what << "\n" << run.err;
+        EXPECT_NE(run.err.find("Data/song.mp3: "), std::string::npos) << what << "\n" << run.err;
+        EXPECT_EQ(run.frames, 0) << what;
+    }
+
+    // A song cut short or broken midway plays what it can; the frames go on.
+    WriteFile(m_dir / "Data/song.mp3", song.substr(0, song.size() / 3));
+    SRun run = Capture();
+    ExpectEnded(run, 0, "truncated song");
+    EXPECT_EQ(run.frames, 3);
+
+    // Past the resynchronisation limit the decoder gives up: the music stops
+    // there, said once, and the capture goes on in silence.
+    WriteFile(m_dir / "Data/song.mp3", song.substr(0, song.size() / 4) + Garbage(60000, 4));
+    WriteFile(m_dir / "script.txt", Timeline({"e 0 s i0 sbeginScene", "e 0 s i2 sendScene", "F 2000"}));
+    run = RunProgram(m_dir.Path(), {"--capture", "out", "--frames", "60"});
+    ExpectEnded(run, 0, "song broken midway");
+    EXPECT_EQ(run.frames, 60);
+    EXPECT_EQ(Count(run.err, "Data/song.mp3: the music stops here"), 1u) << run.err;
+    EXPECT_EQ(ReadFile(m_dir / "out/audio.wav").size(), 44u + 60 * 735 * 4) << "silence fills the rest";
+}
+
+TEST_F(BrokenInputs, MissingDisplayOrOpenGLSaysWhatToDo) {
+    const SRun noDisplay = RunProgram(
+        m_dir.Path(), {}, {{"DISPLAY", nullptr}, {"WAYLAND_DISPLAY", nullptr}, {"SDL_VIDEODRIVER", nullptr}});
+    ExpectEnded(noDisplay, 1, "interactive without a display");
+    EXPECT_NE(noDisplay.err.find("No display"), std::string::npos) << noDisplay.err;
+    EXPECT_NE(noDisplay.err.find("--capture"), std::string::npos) << noDisplay.err;
+
+    // Mesa refuses a 3.3 core context when told to offer only 3.0.
+    const ProgramEnv oldGL = {{"MESA_GL_VERSION_OVERRIDE", "3.0"}};
+    const SRun headless = Capture(oldGL);
+    ExpectEnded(headless, 1, "capture without OpenGL 3.3");
+    EXPECT_NE(headless.err.find("OpenGL 3.3 core"), std::string::npos) << headless.err;
+    EXPECT_EQ(headless.frames, 0);
+
+    const SRun windowed = RunProgram(m_dir.Path(), {"--windowed"},
+                                     {{"SDL_VIDEODRIVER", "offscreen"}, {"MESA_GL_VERSION_OVERRIDE", "3.0"}});
+    ExpectEnded(windowed, 1, "window without OpenGL 3.3");
+    EXPECT_NE(windowed.err.find("OpenGL 3.3 core"), std::string::npos) << windowed.err;
+}
+
+}  // namespace

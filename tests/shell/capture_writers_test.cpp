@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "audio/bass.h"
+#include "audio/mp3_stream.h"
+#include "shell/frame_stats.h"
+#include "shell/music_capture.h"
+#include "shell/png_writer.h"
+#include "shell/wav_writer.h"
+#include "tests/shell/png_reader.h"
+#include "tests/shell/test_files.h"
+
+namespace {
+
+uint32_t Le32(const std::string& bytes, size_t at) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<uint8_t>(bytes[at + static_cast<size_t>(i)]);
+    return value;
+}
+
+uint16_t Le16(const std::string& bytes, size_t at) {
+    return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
+}
+
+TEST(PngWriter, WritesRgbRowsTopFirstAndDropsAlpha) {
+    CTempDir dir;
+    const int width = 5;
+    const int height = 3;
+    std::vector<uint8_t> rgba(width * height * 4);
+    for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<uint8_t>(i * 13);
+    std::string error;
+    ASSERT_TRUE(WritePngRgb(dir / "frame.png", rgba.data(), width, height, &error)) << error;
+
+    const SPngImage image = ReadPng(dir / "frame.png");
+    ASSERT_TRUE(image.ok);
+    EXPECT_TRUE(image.rgb8);
+    EXPECT_EQ(image.width, width);
+    EXPECT_EQ(image.height, height);
+    for (int pixel = 0; pixel < width * height; ++pixel) {
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(image.rgb[pixel * 3 + c], rgba[pixel * 4 + c]) << pixel;
+    }
+
+    EXPECT_FALSE(WritePngRgb(dir / "no/such/dir/frame.png", rgba.data(), width, height, &error));
+    EXPECT_NE(error.find("no/such/dir"), std::string::npos);
+}
+
+TEST(WavWriter, HeaderDescribesTheSamplesWritten) {
+    CTempDir dir;
+    CWavWriter wav;
+    std::string error;
+    ASSERT_TRUE(wav.Open(dir / "audio.wav", 44100, 2, &error)) << error;
+    const int16_t samples[] = {1, -1, 0x1234, -32768};
+    ASSERT_TRUE(wav.Write(samples, 2, &error));
+    ASSERT_TRUE(wav.WriteSilence(3, &error));
+    EXPECT_EQ(wav.FramesWritten(), 5u);
+    ASSERT_TRUE(wav.Close(&error)) << error;
+
+    const std::string bytes = ReadFile(dir / "audio.wav");
+    ASSERT_EQ(bytes.size(), 44u + 5 * 4);
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(Le32(bytes, 4), bytes.size() - 8);
+    EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(Le16(bytes, 20), 1);  // PCM
+    EXPECT_EQ(Le16(bytes, 22), 2);
+    EXPECT_EQ(Le32(bytes, 24), 44100u);
+    EXPECT_EQ(Le32(bytes, 28), 44100u * 4);
+    EXPECT_EQ(Le16(bytes, 32), 4);
+    EXPECT_EQ(Le16(bytes, 34), 16);
+    EXPECT_EQ(bytes.substr(36, 4), "data");
+    EXPECT_EQ(Le32(bytes, 40), 20u);
+    EXPECT_EQ(Le16(bytes, 44), 1);
+    EXPECT_EQ(Le16(bytes, 46), 0xFFFF);
+    EXPECT_EQ(Le16(bytes, 48), 0x1234);
+    EXPECT_EQ(Le16(bytes, 50), 0x8000);
+    EXPECT_EQ(bytes.substr(52), std::string(12, '\0'));
+}
+
+// The WAV follows the frames: it starts at the music heard with the first
+// frame and holds exactly the frames' duration, then silence past the song.
+TEST(MusicCapture, WritesTheFramesDurationFromTheFirstFramesPosition) {
+    CTempDir dir;
+    ASSERT_TRUE(WriteToneMp3(dir / "song.mp3", 44100, 2, 0.5));
+    CMp3Stream reference;
+    std::string error;
+    ASSERT_TRUE(reference.Open((dir / "song.mp3").c_str(), &error));
+    std::vector<int16_t> song(44100 * 2);
+    song.resize(reference.Read(song.data(), 44100) * 2);
+    ASSERT_EQ(song.size(), 22050u * 2);
+
+    BassUseNoSoundOutput(true);
+    ASSERT_NE(BASS_Init(-1, 44100, 32, nullptr), 0);
+    const HSTREAM stream = BASS_StreamCreateFile(0, (dir / "song.mp3").c_str(), 0, 0);
+    ASSERT_NE(stream, 0u);
+
+    // 45 frames at 60 fps, the first drawn two steps after the music began:
+    // 0.75 s of sound, of which the song fills 0.5 s - 2/60 s.
+    CMusicCapture music(60);
+    ASSERT_TRUE(music.Open(dir / "audio.wav", &error));
+    music.SetStream(stream);
+    for (int frame = 0; frame < 45; ++frame) ASSERT_TRUE(music.AddFrame(2 + frame, &error)) << error;
+    ASSERT_TRUE(music.Close(&error));
+    BASS_Free();
+    BassUseNoSoundOutput(false);
+
+    const std::string bytes = ReadFile(dir / "audio.wav");
+    ASSERT_EQ(bytes.size(), 44u + 45 * 735 * 4);
+    std::vector<int16_t> written((bytes.size() - 44) / 2);
+    std::memcpy(written.data(), bytes.data() + 44, bytes.size() - 44);
+    const size_t offset = 2 * 735 * 2;
+    const size_t heard = song.size() - offset;
+    EXPECT_TRUE(std::equal(written.begin(), written.begin() + heard, song.begin() + offset));
+    EXPECT_TRUE(std::all_of(written.begin() + heard, written.end(), [](int16_t s) { return s == 0; }));
+}
+
+TEST(FrameStats, NearestRankPercentilesAndTheSummaryLine) {
+    std::vector<double> times;
+    for (int i = 100; i >= 1; --i) times.push_back(i);  // 1 .. 100 ms, unsorted
+    const SFrameStats stats = SummariseFrameTimes(times);
+    EXPECT_EQ(stats.frames, 100u);
+    EXPECT_DOUBLE_EQ(stats.meanMs, 50.5);
+    EXPECT_DOUBLE_EQ(stats.p50Ms, 50.0);
+    EXPECT_DOUBLE_EQ(stats.p99Ms, 99.0);
+    EXPECT_DOUBLE_EQ(stats.maxMs, 100.0);
+    EXPECT_NEAR(stats.fps, 1000.0 / 50.5, 1e-9);
+    EXPECT_EQ(FormatBenchmarkLine(stats),
+              "benchmark: 100 frames, mean 50.500 ms, p50 50.000 ms, p99 99.000 ms, max 100.000 ms, 19.8 fps");
+
+    const SFrameStats one = SummariseFrameTimes({4.0});
+    EXPECT_DOUBLE_EQ(one.p50Ms, 4.0);
+    EXPECT_DOUBLE_EQ(one.p99Ms, 4.0);
+    EXPECT_EQ(FormatBenchmarkLine(SummariseFrameTimes({})),
+              "benchmark: 0 frames, mean 0.000 ms, p50 0.000 ms, p99 0.000 ms, max 0.000 ms, 0.0 fps");
+}
+
+}  // namespace

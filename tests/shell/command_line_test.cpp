@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/command_line.h"
+
+namespace {
+
+bool Parse(std::vector<const char*> args, SOptions* options, std::string* error) {
+    args.insert(args.begin(), "quellbrook");
+    return ParseCommandLine(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+TEST(CommandLine, ModesAndTheirOptions) {
+    SOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({}, &options, &error));
+    EXPECT_EQ(options.mode, ERunMode::kInteractive);
+    EXPECT_FALSE(options.windowed);
+
+    ASSERT_TRUE(Parse({"--windowed"}, &options, &error));
+    EXPECT_TRUE(options.windowed);
+
+    ASSERT_TRUE(Parse({"--capture", "out", "--fps", "30", "--frames", "90", "--video", "a b.mp4"}, &options, &error));
+    EXPECT_EQ(options.mode, ERunMode::kCapture);
+    EXPECT_EQ(options.captureDir, "out");
+    EXPECT_EQ(options.fps, 30);
+    EXPECT_EQ(options.maxFrames, 90);
+    EXPECT_EQ(options.videoFile, "a b.mp4");
+
+    ASSERT_TRUE(Parse({"--benchmark"}, &options, &error));
+    EXPECT_EQ(options.mode, ERunMode::kBenchmark);
+    EXPECT_EQ(options.fps, 60);
+    EXPECT_EQ(options.maxFrames, -1);
+
+    ASSERT_TRUE(Parse({"--capture", "x", "--help"}, &options, &error));
+    EXPECT_EQ(options.mode, ERunMode::kHelp);
+}
+
+TEST(CommandLine, RefusesWhatItCannotDo) {
+    const std::vector<std::vector<const char*>> bad = {
+        {"--fullscreen"},
+        {"-x"},
+        {"capture"},
+        {"--capture"},
+        {"--capture", "d", "--fps"},
+        {"--capture", "d", "--fps", "0"},
+        {"--capture", "d", "--fps", "60x"},
+        {"--capture", "d", "--fps", "1001"},
+        {"--capture", "d", "--frames", "0"},
+        {"--capture", "d", "--frames", "-3"},
+        {"--capture", "d", "--frames", "99999999999999999999"},
+        {"--benchmark", "--video", "v.mp4"},
+        {"--capture", "d", "--benchmark"},
+        {"--fps", "30"},
+        {"--benchmark", "--windowed"},
+    };
+    for (const auto& args : bad) {
+        SOptions options;
+        std::string error;
+        EXPECT_FALSE(Parse(args, &options, &error)) << args[0];
+        EXPECT_FALSE(error.empty()) << args[0];
+    }
+    SOptions options;
+    std::string error;
+    Parse({"--fullscreen"}, &options, &error);
+    EXPECT_EQ(error, "unknown option '--fullscreen'");
+    EXPECT_NE(std::string(UsageText()).find("--capture DIR"), std::string::npos);
+    EXPECT_NE(std::string(HelpText()).find("--benchmark"), std::string::npos);
+}
+
+}  // namespace
