@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/shell/png_reader.h"
+#include "tests/png_file.h"
 #include "tests/shell/run_program.h"
 #include "tests/shell/test_files.h"
 
@@ -35,7 +35,7 @@ struct SPictureStats {
     double saturatedShare = 0;   // share of pixels with every channel at 255
 };
 
-SPictureStats Measure(const SPngImage& image) {
+SPictureStats Measure(const SRgbImage& image) {
     SPictureStats stats;
     const size_t pixels = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
     double sum = 0;
@@ -62,8 +62,8 @@ TEST(ContentScenes, EverySceneShowsAPicture) {
         // so frame k shows about k + 1 seconds.
         char name[32];
         std::snprintf(name, sizeof name, "/%06d.png", static_cast<int>(scene.seconds) - 1);
-        const SPngImage image = ReadPng(frames + name);
-        ASSERT_TRUE(image.ok) << frames + name;
+        SRgbImage image;
+        ASSERT_TRUE(ReadRgbPng(frames + name, &image)) << frames + name;
         const SPictureStats stats = Measure(image);
         EXPECT_GT(stats.meanLevel, 8.0) << "nearly black at " << scene.seconds << " s";
         EXPECT_LT(stats.meanLevel, 200.0) << "washed out at " << scene.seconds << " s";

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "runtime/random.h"
+#include "tests/tga_header.h"
 
 void EffectTest::SetUp() {
     char cwd[PATH_MAX];
@@ -31,14 +32,8 @@ void EffectTest::TearDown() {
 void EffectTest::WriteTga(const std::string& path, int width, int height, int depth, const PixelFn& pixel) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr) << path;
-    uint8_t header[18] = {};
-    header[2] = 2;  // uncompressed true-colour
-    header[12] = static_cast<uint8_t>(width & 255);
-    header[13] = static_cast<uint8_t>(width >> 8);
-    header[14] = static_cast<uint8_t>(height & 255);
-    header[15] = static_cast<uint8_t>(height >> 8);
-    header[16] = static_cast<uint8_t>(depth);
-    std::fwrite(header, 1, sizeof header, file);
+    const std::string header = TgaHeader(width, height, depth);
+    std::fwrite(header.data(), 1, header.size(), file);
     const int bytes = depth / 8;
     for (int row = 0; row < height; ++row) {
         for (int x = 0; x < width; ++x) {

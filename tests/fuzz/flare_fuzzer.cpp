@@ -3,17 +3,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "effects/flare.h"
 #include "render/recording_device.h"
 #include "tests/fuzz/fuzz_files.h"
+#include "tests/tga_header.h"
 
 namespace {
 
 // A valid 1 x 1 gradient, so only the profile varies.
 void WriteGradient() {
-    const uint8_t tga[18 + 4] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 32, 0x20, 255, 255, 255, 255};
-    WriteFuzzFile("Data/grad.tga", tga, sizeof tga);
+    const std::string tga = TgaHeader(1, 1, 32, 0x20) + std::string(4, '\xff');
+    WriteFuzzFile("Data/grad.tga", reinterpret_cast<const uint8_t*>(tga.data()), tga.size());
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/tga_header.h"
+
 namespace {
 
 void Write(const std::filesystem::path& path, const std::string& bytes) {
@@ -21,13 +23,7 @@ void Write(const std::filesystem::path& path, const std::string& bytes) {
 
 // An uncompressed true-colour TGA whose pixel bytes run through a pattern.
 std::string Tga(int width, int height, int depth) {
-    std::string bytes(18, '\0');
-    bytes[2] = 2;
-    bytes[12] = static_cast<char>(width & 0xFF);
-    bytes[13] = static_cast<char>(width >> 8);
-    bytes[14] = static_cast<char>(height & 0xFF);
-    bytes[15] = static_cast<char>(height >> 8);
-    bytes[16] = static_cast<char>(depth);
+    std::string bytes = TgaHeader(width, height, depth);
     const int count = width * height * depth / 8;
     for (int k = 0; k < count; ++k) bytes.push_back(static_cast<char>((k * 37) & 0xFF));
     return bytes;

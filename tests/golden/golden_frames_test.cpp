@@ -88,13 +88,12 @@
 #include "runtime/random.h"
 #include "runtime/scene_effects.h"
 #include "tests/golden/golden_image.h"
-#include "tests/golden/png_file.h"
 #include "tests/golden/test_pictures.h"
+#include "tests/png_file.h"
+#include "tests/render/headless_device_fixture.h"
 
 namespace {
 
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
 constexpr int kReduction = 4;  // stored frames are 256 x 192
 
 // The tolerance stated above.
@@ -124,29 +123,11 @@ bool UpdateRequested() {
     return value && *value && std::strcmp(value, "0") != 0;
 }
 
-class GoldenFrames : public ::testing::Test {
+class GoldenFrames : public HeadlessDeviceTest {
 protected:
-    static void SetUpTestSuite() {
-        // Software rendering keeps the pixels the same from machine to machine.
-        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-        s_context = CHeadlessGLContext::Create(&s_error);
-    }
-    static void TearDownTestSuite() { s_context.reset(); }
-
     void SetUp() override {
-        ASSERT_TRUE(s_context) << "no headless OpenGL context: " << s_error;
-        s_context->MakeCurrent();
-        m_d3d = Direct3DCreate8(D3D_SDK_VERSION);
-        ASSERT_NE(m_d3d, nullptr);
-        D3DPRESENT_PARAMETERS params{};
-        params.BackBufferWidth = kWidth;
-        params.BackBufferHeight = kHeight;
-        params.BackBufferFormat = D3DFMT_A8R8G8B8;
-        ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                      &params, &m_device),
-                  D3D_OK)
-            << GLDeviceLastError();
-        g_device = m_device;
+        HeadlessDeviceTest::SetUp();
+        if (HasFatalFailure()) return;
 
         std::string pattern = (std::filesystem::temp_directory_path() / "qb_golden_XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -171,11 +152,7 @@ protected:
     }
 
     void TearDown() override {
-        g_device = nullptr;
-        if (m_device) {
-            EXPECT_EQ(m_device->Release(), 0u);
-        }
-        if (m_d3d) m_d3d->Release();
+        HeadlessDeviceTest::TearDown();
         if (!m_previousDirectory.empty()) std::filesystem::current_path(m_previousDirectory);
         if (!m_directory.empty()) std::filesystem::remove_all(m_directory);
     }
@@ -249,11 +226,6 @@ protected:
                       << ") of the 256 x 192 frame. Drawn frame: " << actual;
     }
 
-    static std::unique_ptr<CHeadlessGLContext> s_context;
-    static std::string s_error;
-
-    IDirect3D8* m_d3d = nullptr;
-    IDirect3DDevice8* m_device = nullptr;
     CEffectManager m_manager;
 
 private:
@@ -262,9 +234,6 @@ private:
     float m_clock = 0.0f;
     bool m_started = false;
 };
-
-std::unique_ptr<CHeadlessGLContext> GoldenFrames::s_context;
-std::string GoldenFrames::s_error;
 
 TEST_F(GoldenFrames, FadeHalfWayDarkensThePictureBelow) {
     // The intro's background is the picture; the fade goes from 1 to 0 in 2 s.

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tests/golden/png_file.h"
+#include "tests/png_file.h"
 
 // Averages each factor x factor block of an RGBA frame (rows top first) into
 // one RGB pixel, rounding to nearest; width and height must divide by factor.

@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
+
+#include "tests/tga_header.h"
 
 namespace {
 
@@ -23,14 +26,8 @@ uint8_t Byte(int value) { return static_cast<uint8_t>(std::clamp(value, 0, 255))
 
 // Uncompressed true-colour TGA, 24 or 32 bits a pixel.
 bool WriteTga(const std::string& path, int width, int height, int depth, const PixelFn& pixel) {
-    std::vector<uint8_t> bytes(18, 0);
-    bytes[2] = 2;
-    bytes[12] = static_cast<uint8_t>(width & 255);
-    bytes[13] = static_cast<uint8_t>(width >> 8);
-    bytes[14] = static_cast<uint8_t>(height & 255);
-    bytes[15] = static_cast<uint8_t>(height >> 8);
-    bytes[16] = static_cast<uint8_t>(depth);
-    bytes[17] = depth == 32 ? 8 : 0;
+    const std::string header = TgaHeader(width, height, depth, depth == 32 ? 8 : 0);
+    std::vector<uint8_t> bytes(header.begin(), header.end());
     for (int row = 0; row < height; ++row) {
         for (int x = 0; x < width; ++x) {
             const SColour c = pixel(x, row);

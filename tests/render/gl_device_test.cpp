@@ -3,20 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
-#include <memory>
-#include <string>
+#include <utility>
 #include <vector>
 
 #include "render/d3dmath.h"
 #include "render/gl_device.h"
 #include "render/vertex_buffer.h"
+#include "tests/render/headless_device_fixture.h"
 
 namespace {
-
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
 
 struct SRgba {
     int r, g, b, a;
@@ -47,39 +44,8 @@ TEST(GLDeviceWithoutContext, CreateDeviceFailsWithAReason) {
     d3d->Release();
 }
 
-class GLDeviceTest : public ::testing::Test {
+class GLDeviceTest : public HeadlessDeviceTest {
 protected:
-    static void SetUpTestSuite() {
-        // Software rendering gives the same pixels on every machine.
-        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-        s_context = CHeadlessGLContext::Create(&s_error);
-    }
-    static void TearDownTestSuite() { s_context.reset(); }
-
-    void SetUp() override {
-        ASSERT_TRUE(s_context) << "no headless OpenGL context: " << s_error;
-        s_context->MakeCurrent();
-        m_d3d = Direct3DCreate8(D3D_SDK_VERSION);
-        ASSERT_NE(m_d3d, nullptr);
-        D3DPRESENT_PARAMETERS params{};
-        params.BackBufferWidth = kWidth;
-        params.BackBufferHeight = kHeight;
-        params.BackBufferFormat = D3DFMT_A8R8G8B8;
-        ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                      &params, &m_device),
-                  D3D_OK)
-            << GLDeviceLastError();
-        g_device = m_device;
-    }
-
-    void TearDown() override {
-        g_device = nullptr;
-        if (m_device) {
-            EXPECT_EQ(m_device->Release(), 0u);
-        }
-        if (m_d3d) m_d3d->Release();
-    }
-
     void ReadBack() { GLDeviceReadBackBuffer(m_device, &m_pixels); }
 
     SRgba Pixel(int x, int y) const {
@@ -159,15 +125,8 @@ protected:
         return {p[2], p[1], p[0], p[3]};
     }
 
-    static std::unique_ptr<CHeadlessGLContext> s_context;
-    static std::string s_error;
-    IDirect3D8* m_d3d = nullptr;
-    IDirect3DDevice8* m_device = nullptr;
     std::vector<uint8_t> m_pixels;
 };
-
-std::unique_ptr<CHeadlessGLContext> GLDeviceTest::s_context;
-std::string GLDeviceTest::s_error;
 
 TEST_F(GLDeviceTest, ClearFillsTheTargetOrItsRectangles) {
     m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(0x80, 0xFF, 0x40, 0x20), 1.0f, 0);

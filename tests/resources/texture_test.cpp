@@ -12,6 +12,7 @@
 #include "render/recording_device.h"
 #include "resources/message_box.h"
 #include "resources/texture.h"
+#include "tests/tga_header.h"
 
 namespace {
 
@@ -23,17 +24,8 @@ void RecordBox(const char* caption, const char* text) {
     g_boxes.push_back(std::string(caption) + "|" + text);
 }
 
-std::vector<uint8_t> TgaHeader(int width, int height, int depth) {
-    std::vector<uint8_t> bytes(18, 0);
-    bytes[2] = 2;  // uncompressed true colour; not examined
-    bytes[12] = static_cast<uint8_t>(width & 0xFF);
-    bytes[13] = static_cast<uint8_t>(width >> 8);
-    bytes[14] = static_cast<uint8_t>(height & 0xFF);
-    bytes[15] = static_cast<uint8_t>(height >> 8);
-    bytes[16] = static_cast<uint8_t>(depth);
-    bytes[17] = 0x20;  // top-left origin bit: ignored
-    return bytes;
-}
+// Every file here sets the top-left origin bit, which the loader ignores.
+std::string Header(int width, int height, int depth) { return TgaHeader(width, height, depth, 0x20); }
 
 class TextureTest : public ::testing::Test {
 protected:
@@ -53,11 +45,11 @@ protected:
         fs::remove_all(m_dir);
     }
 
-    std::string Write(const char* name, std::vector<uint8_t> header, const std::vector<uint8_t>& pixels) {
-        header.insert(header.end(), pixels.begin(), pixels.end());
+    std::string Write(const char* name, std::string header, const std::vector<uint8_t>& pixels) {
+        header.append(pixels.begin(), pixels.end());
         const std::string path = (m_dir / name).string();
         std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+        out.write(header.data(), static_cast<std::streamsize>(header.size()));
         return path;
     }
 
@@ -80,7 +72,7 @@ protected:
 
 TEST_F(TextureTest, TwentyFourBitPixelsGainAZeroAlpha) {
     CTexture texture;
-    Load(&texture, Write("rgb.tga", TgaHeader(3, 1, 24), {10, 20, 30, 40, 50, 60, 70, 80, 90}));
+    Load(&texture, Write("rgb.tga", Header(3, 1, 24), {10, 20, 30, 40, 50, 60, 70, 80, 90}));
     ASSERT_NE(texture.texture, nullptr);
     EXPECT_EQ(texture.width, 3);
     EXPECT_EQ(texture.height, 1);
@@ -98,7 +90,7 @@ TEST_F(TextureTest, ThirtyTwoBitKeepsAlphaAndTheFirstRowIsTheTop) {
     const std::vector<uint8_t> pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     CTexture texture;
     m_device.texturePitchPadding = 4;  // rows 12 bytes apart in the file, 16 in the texture
-    Load(&texture, Write("rgba.tga", TgaHeader(2, 2, 32), pixels));
+    Load(&texture, Write("rgba.tga", Header(2, 2, 32), pixels));
     ASSERT_NE(texture.texture, nullptr);
     EXPECT_EQ(texture.bitsPerPixel, 32);
     EXPECT_EQ(Row(texture.texture, 0, 12), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0}));
@@ -110,7 +102,7 @@ TEST_F(TextureTest, PitchIsHonouredAndPaddingUntouched) {
     std::vector<uint8_t> pixels;
     for (int i = 0; i < 3 * 2 * 3; ++i) pixels.push_back(static_cast<uint8_t>(100 + i));
     CTexture texture;
-    Load(&texture, Write("pitch.tga", TgaHeader(3, 2, 24), pixels));
+    Load(&texture, Write("pitch.tga", Header(3, 2, 24), pixels));
     ASSERT_NE(texture.texture, nullptr);
     EXPECT_EQ(CRecordingDevice::Pitch(texture.texture), 16);
     EXPECT_EQ(Row(texture.texture, 0, 16),
@@ -122,7 +114,7 @@ TEST_F(TextureTest, PitchIsHonouredAndPaddingUntouched) {
 TEST_F(TextureTest, OtherDepthsAreRejectedWithTheHeaderKept) {
     for (int depth : {8, 16}) {
         CTexture texture;
-        Load(&texture, Write("low.tga", TgaHeader(300, 2, depth), std::vector<uint8_t>(2000, 7)));
+        Load(&texture, Write("low.tga", Header(300, 2, depth), std::vector<uint8_t>(2000, 7)));
         EXPECT_EQ(texture.texture, nullptr) << depth;
         EXPECT_EQ(texture.width, 300);
         EXPECT_EQ(texture.height, 2);
@@ -144,7 +136,7 @@ TEST_F(TextureTest, BadSizesMakeNoTextureAndSaySo) {
     for (const auto& size : sizes) {
         CTexture texture;
         ::testing::internal::CaptureStderr();
-        Load(&texture, Write("big.tga", TgaHeader(size.width, size.height, 32), std::vector<uint8_t>(64, 1)));
+        Load(&texture, Write("big.tga", Header(size.width, size.height, 32), std::vector<uint8_t>(64, 1)));
         const std::string err = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(texture.texture, nullptr) << size.width << " x " << size.height;
         EXPECT_NE(err.find("big.tga"), std::string::npos) << "a message names the file: " << err;
@@ -155,13 +147,13 @@ TEST_F(TextureTest, BadSizesMakeNoTextureAndSaySo) {
 TEST_F(TextureTest, ShortFilesLeaveTheMissingPixelsZero) {
     CTexture texture;
     // 2 x 2 at 32 bits needs 16 bytes; the file has 6.
-    Load(&texture, Write("short.tga", TgaHeader(2, 2, 32), {9, 9, 9, 9, 9, 9}));
+    Load(&texture, Write("short.tga", Header(2, 2, 32), {9, 9, 9, 9, 9, 9}));
     ASSERT_NE(texture.texture, nullptr);
     EXPECT_EQ(Row(texture.texture, 0, 8), (std::vector<uint8_t>{9, 9, 9, 9, 9, 9, 0, 0}));
     EXPECT_EQ(Row(texture.texture, 1, 8), (std::vector<uint8_t>(8, 0)));
 
     CTexture rgb;
-    Load(&rgb, Write("short24.tga", TgaHeader(2, 1, 24), {1, 2, 3, 4}));
+    Load(&rgb, Write("short24.tga", Header(2, 1, 24), {1, 2, 3, 4}));
     ASSERT_NE(rgb.texture, nullptr);
     EXPECT_EQ(Row(rgb.texture, 0, 8), (std::vector<uint8_t>{1, 2, 3, 0, 4, 0, 0, 0}));
 
@@ -176,7 +168,7 @@ TEST_F(TextureTest, ShortFilesLeaveTheMissingPixelsZero) {
 TEST_F(TextureTest, ShortRgbFileDeclaringALargeImageKeepsItsBytes) {
     CTexture texture;
     ::testing::internal::CaptureStderr();
-    Load(&texture, Write("huge.tga", TgaHeader(3000, 2000, 24), {1, 2, 3, 4, 5, 6, 7}));
+    Load(&texture, Write("huge.tga", Header(3000, 2000, 24), {1, 2, 3, 4, 5, 6, 7}));
     const std::string err = ::testing::internal::GetCapturedStderr();
     ASSERT_NE(texture.texture, nullptr);
     EXPECT_EQ(Row(texture.texture, 0, 16), (std::vector<uint8_t>{1, 2, 3, 0, 4, 5, 6, 0, 7, 0, 0, 0, 0, 0, 0, 0}));
@@ -188,7 +180,7 @@ TEST_F(TextureTest, FailedCreationIsTracedWithALine) {
     m_device.createTextureResult = D3DERR_OUTOFVIDEOMEMORY;
     CTexture loaded, empty, target;
     ::testing::internal::CaptureStderr();
-    Load(&loaded, Write("ok.tga", TgaHeader(1, 1, 32), {1, 2, 3, 4}));
+    Load(&loaded, Write("ok.tga", Header(1, 1, 32), {1, 2, 3, 4}));
     empty.Create(8, 8, D3DFMT_A8R8G8B8);
     target.CreateRenderTarget(256, 256);
     const std::string err = ::testing::internal::GetCapturedStderr();

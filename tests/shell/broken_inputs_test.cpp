@@ -14,6 +14,7 @@
 
 #include "tests/shell/run_program.h"
 #include "tests/shell/test_files.h"
+#include "tests/tga_header.h"
 
 namespace {
 
@@ -46,17 +47,6 @@ void ExpectEnded(const SRun& run, int status, const std::string& what) {
     EXPECT_EQ(run.status, status) << what << "\n" << run.err;
     for (const char* report : {"Sanitizer", "runtime error:"})
         EXPECT_EQ(run.err.find(report), std::string::npos) << what << "\n" << run.err;
-}
-
-std::string TgaHeader(int width, int height, int depth) {
-    std::string bytes(18, '\0');
-    bytes[2] = 2;
-    bytes[12] = static_cast<char>(width & 0xFF);
-    bytes[13] = static_cast<char>(width >> 8);
-    bytes[14] = static_cast<char>(height & 0xFF);
-    bytes[15] = static_cast<char>(height >> 8);
-    bytes[16] = static_cast<char>(depth);
-    return bytes;
 }
 
 // Bytes of every value, NULs, line feeds and "%" included, the same each run.

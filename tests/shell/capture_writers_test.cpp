@@ -11,7 +11,7 @@
 #include "shell/music_capture.h"
 #include "shell/png_writer.h"
 #include "shell/wav_writer.h"
-#include "tests/shell/png_reader.h"
+#include "tests/png_file.h"
 #include "tests/shell/test_files.h"
 
 namespace {
@@ -35,9 +35,10 @@ TEST(PngWriter, WritesRgbRowsTopFirstAndDropsAlpha) {
     std::string error;
     ASSERT_TRUE(WritePngRgb(dir / "frame.png", rgba.data(), width, height, &error)) << error;
 
-    const SPngImage image = ReadPng(dir / "frame.png");
-    ASSERT_TRUE(image.ok);
-    EXPECT_TRUE(image.rgb8);
+    SRgbImage image;
+    bool rgb8 = false;
+    ASSERT_TRUE(ReadRgbPng(dir / "frame.png", &image, &rgb8));
+    EXPECT_TRUE(rgb8);
     EXPECT_EQ(image.width, width);
     EXPECT_EQ(image.height, height);
     for (int pixel = 0; pixel < width * height; ++pixel) {

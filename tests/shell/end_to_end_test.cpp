@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "audio/mp3_stream.h"
+#include "tests/png_file.h"
 #include "tests/shell/loop_model.h"
-#include "tests/shell/png_reader.h"
 #include "tests/shell/run_program.h"
 #include "tests/shell/test_files.h"
 
@@ -82,9 +82,10 @@ TEST_F(EndToEnd, CaptureHoldsTheLoopsFramesAndTheMusicHeardWithThem) {
     ASSERT_EQ(static_cast<int64_t>(pngs.size()), frames);
     EXPECT_EQ(pngs.front(), FrameName(0));
     EXPECT_EQ(pngs.back(), FrameName(static_cast<int>(frames - 1)));
-    const SPngImage first = ReadPng(m_dir / "out/000000.png");
-    ASSERT_TRUE(first.ok);
-    EXPECT_TRUE(first.rgb8);
+    SRgbImage first;
+    bool rgb8 = false;
+    ASSERT_TRUE(ReadRgbPng(m_dir / "out/000000.png", &first, &rgb8));
+    EXPECT_TRUE(rgb8);
     EXPECT_EQ(first.width, 1024);
     EXPECT_EQ(first.height, 768);
     EXPECT_TRUE(std::all_of(first.rgb.begin(), first.rgb.end(), [](uint8_t v) { return v == 0; }))

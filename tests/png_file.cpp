@@ -1,14 +1,16 @@
-#include "tests/golden/png_file.h"
+#include "tests/png_file.h"
 
 #include <png.h>
 
 #include <cstring>
+#include <utility>
 
-bool ReadRgbPng(const std::string& path, SRgbImage* image) {
+bool ReadRgbPng(const std::string& path, SRgbImage* image, bool* storedAsRgb8) {
     png_image png;
     std::memset(&png, 0, sizeof(png));
     png.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&png, path.c_str())) return false;
+    const bool rgb8 = png.format == PNG_FORMAT_RGB;
     png.format = PNG_FORMAT_RGB;
     std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(png));
     const bool ok = png_image_finish_read(&png, nullptr, rgb.data(), 0, nullptr) != 0;
@@ -17,6 +19,7 @@ bool ReadRgbPng(const std::string& path, SRgbImage* image) {
     image->width = static_cast<int>(png.width);
     image->height = static_cast<int>(png.height);
     image->rgb = std::move(rgb);
+    if (storedAsRgb8) *storedAsRgb8 = rgb8;
     return true;
 }
 

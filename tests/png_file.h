@@ -1,0 +1,19 @@
+// 8-bit RGB PNG files: the stored golden frames, and the frames the program
+// captures, read back for checks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SRgbImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;  // rows top first, 3 bytes a pixel
+};
+
+// False (image untouched) when the file is missing or not a readable PNG.
+// Any PNG is converted to 8-bit RGB; *storedAsRgb8, when asked for, says
+// whether the file already held exactly that (no alpha, no palette).
+bool ReadRgbPng(const std::string& path, SRgbImage* image, bool* storedAsRgb8 = nullptr);
+bool WriteRgbPng(const std::string& path, const SRgbImage& image);
