@@ -27,8 +27,10 @@ void INormalFile::Seek(int32_t offset, int origin) {
 }
 
 void INormalFile::Read(int32_t size, void* buffer) {
-    // A short read at the end leaves the rest of the buffer as it was.
-    if (m_handle && size > 0) std::fread(buffer, static_cast<size_t>(size), 1, m_handle);
+    // Read as single bytes, so a short read at the end keeps the bytes it got
+    // (a partial element's contents would be unspecified) and leaves the rest
+    // of the buffer as it was.
+    if (m_handle && size > 0) std::fread(buffer, 1, static_cast<size_t>(size), m_handle);
 }
 
 namespace {
