@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "render/gl_device.h"
+#include "render/gl/gl_device.h"
 #include "runtime/effect_manager.h"
 #include "shell/demo_driver.h"
 #include "shell/frame_stats.h"
@@ -39,7 +39,7 @@ public:
 
 private:
     void OnRender(const CEffect* effect, bool begin) {
-        GLDeviceFinish(g_device);
+        RasterDeviceFinish(g_device);
         if (begin) {
             m_start = Clock::now();
             return;
@@ -80,7 +80,7 @@ int RunBenchmark(const SOptions& options) {
         std::fprintf(stderr, "quellbrook: %s\n", error.c_str());
         return 1;
     }
-    GLDeviceSetPresentTarget(g_device, SPresentTarget());
+    RasterDeviceSetPresentTarget(g_device, SPresentTarget());
 
     CEffectTimer effectTimer;
     g_effectManager.SetRenderObserver(CEffectTimer::Observe, &effectTimer);
@@ -96,7 +96,7 @@ int RunBenchmark(const SOptions& options) {
     };
     hooks.afterRender = [&] {
         // A frame counts until the GPU has finished it.
-        GLDeviceFinish(g_device);
+        RasterDeviceFinish(g_device);
         frameMs.push_back(MillisecondsSince(frameStart));
         progress.Update(static_cast<int64_t>(frameMs.size()), clock);
     };

@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "render/gl_device.h"
+#include "render/gl/gl_device.h"
 #include "shell/demo_driver.h"
 #include "shell/headless_run.h"
 #include "shell/music_capture.h"
@@ -58,7 +58,7 @@ int RunCapture(const SOptions& options) {
         ++frames;
         progress.Update(frames, clock);
     };
-    GLDeviceSetPresentTarget(g_device, target);
+    RasterDeviceSetPresentTarget(g_device, target);
 
     SDemoHooks hooks;
     hooks.musicStarted = [&](uint32_t stream) {

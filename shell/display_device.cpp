@@ -3,13 +3,13 @@
 #include <cstring>
 
 #include "render/d3d8.h"
-#include "render/gl_device.h"
+#include "render/gl/gl_device.h"
 #include "shell/shell_globals.h"
 
 bool CreateDisplayDevice(void* focusWindow, std::string* error) {
     IDirect3D8* direct3d = Direct3DCreate8(D3D_SDK_VERSION);
     if (!direct3d) {
-        *error = "cannot start the display device: " + GLDeviceLastError();
+        *error = "cannot start the display device: " + RasterDeviceLastError();
         return false;
     }
     // Only the format of the desktop's mode is used.
@@ -31,7 +31,7 @@ bool CreateDisplayDevice(void* focusWindow, std::string* error) {
                                                   D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device);
     // Everything after this assumes a device: without one the run cannot go on.
     if (result != D3D_OK || !device) {
-        *error = "cannot create the display device (OpenGL 3.3 core is needed): " + GLDeviceLastError();
+        *error = "cannot create the display device (OpenGL 3.3 core is needed): " + RasterDeviceLastError();
         if (device) device->Release();
         direct3d->Release();
         return false;

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "render/gl_device.h"
+#include "render/gl/gl_device.h"
 #include "shell/fixed_counter.h"
 
 class CHeadlessRun {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "render/d3d8.h"
-#include "render/gl_device.h"
+#include "render/gl/gl_device.h"
 #include "resources/message_box.h"
 #include "runtime/message_pump.h"
 #include "shell/demo_driver.h"
@@ -86,7 +86,7 @@ int WinMain(bool windowed) {
     SPresentTarget target;
     target.drawableSize = [](int* width, int* height) { SDL_GL_GetDrawableSize(g_window, width, height); };
     target.swap = [] { SDL_GL_SwapWindow(g_window); };
-    GLDeviceSetPresentTarget(g_device, target);
+    RasterDeviceSetPresentTarget(g_device, target);
     SetPumpMessagesHook(PumpWindowMessages);
 
     if (!RunDemo()) SetDemoExitStatus(1);

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "render/gl_device.h"
+#include "render/gl/gl_device.h"
 
 namespace {
 

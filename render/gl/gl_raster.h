@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "render/gl/raster_backend.h"
+#include "render/core/raster_backend.h"
 
 // Null, with the reason in *error, when the current context (if any) cannot
 // do what the backend needs.

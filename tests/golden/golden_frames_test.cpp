@@ -83,7 +83,7 @@
 #include "effects/pixel_board.h"
 #include "effects/test_texture.h"
 #include "effects/zoom_blur.h"
-#include "render/gl_device.h"
+#include "render/gl/gl_device.h"
 #include "runtime/effect_manager.h"
 #include "runtime/random.h"
 #include "runtime/scene_effects.h"
@@ -197,7 +197,7 @@ protected:
     // Compares the frame just presented with frames/NAME.png.
     void ExpectGolden(const std::string& name) {
         std::vector<uint8_t> rgba;
-        GLDeviceReadBackBuffer(m_device, &rgba);
+        RasterDeviceReadBackBuffer(m_device, &rgba);
         ASSERT_EQ(rgba.size(), static_cast<size_t>(kWidth) * kHeight * 4);
         const SRgbImage frame = BoxDownscale(rgba, kWidth, kHeight, kReduction);
         const std::string stored = std::string(QB_GOLDEN_DIR) + "/" + name + ".png";

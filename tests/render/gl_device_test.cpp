@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "render/d3dmath.h"
-#include "render/gl_device.h"
+#include "render/gl/gl_device.h"
 #include "render/vertex_buffer.h"
 #include "tests/render/headless_device_fixture.h"
 
@@ -40,13 +40,13 @@ TEST(GLDeviceWithoutContext, CreateDeviceFailsWithAReason) {
     IDirect3DDevice8* device = nullptr;
     EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &params, &device), D3DERR_NOTAVAILABLE);
     EXPECT_EQ(device, nullptr);
-    EXPECT_FALSE(GLDeviceLastError().empty());
+    EXPECT_FALSE(RasterDeviceLastError().empty());
     d3d->Release();
 }
 
 class GLDeviceTest : public HeadlessDeviceTest {
 protected:
-    void ReadBack() { GLDeviceReadBackBuffer(m_device, &m_pixels); }
+    void ReadBack() { RasterDeviceReadBackBuffer(m_device, &m_pixels); }
 
     SRgba Pixel(int x, int y) const {
         const uint8_t* p = &m_pixels[(static_cast<size_t>(y) * kWidth + x) * 4];
@@ -641,8 +641,8 @@ TEST_F(GLDeviceTest, ManyStripDrawsBatchIntoFewDrawsWithTheSamePixels) {
         m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
         m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
         m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-        GLDeviceFinish(m_device);
-        const uint64_t before = GLDeviceDrawCallCount(m_device);
+        RasterDeviceFinish(m_device);
+        const uint64_t before = RasterDeviceDrawCallCount(m_device);
         for (int cell = 0; cell < 256; ++cell)
             for (int band = 0; band < 7; ++band) {
                 D3DMATRIX world;
@@ -655,8 +655,8 @@ TEST_F(GLDeviceTest, ManyStripDrawsBatchIntoFewDrawsWithTheSamePixels) {
                 vb.Draw(D3DPT_TRIANGLESTRIP, 0, 2);
             }
         std::vector<uint8_t> pixels;
-        GLDeviceReadBackBuffer(m_device, &pixels);
-        return std::make_pair(GLDeviceDrawCallCount(m_device) - before, pixels);
+        RasterDeviceReadBackBuffer(m_device, &pixels);
+        return std::make_pair(RasterDeviceDrawCallCount(m_device) - before, pixels);
     };
     const auto batched = frame(false);
     const auto single = frame(true);
@@ -677,14 +677,14 @@ TEST_F(GLDeviceTest, PresentCountsAndHandsOverTheFrame) {
         EXPECT_EQ(h, kHeight);
         seen = {rgba[0], rgba[1], rgba[2], rgba[3]};
     };
-    GLDeviceSetPresentTarget(m_device, target);
+    RasterDeviceSetPresentTarget(m_device, target);
     EXPECT_EQ(m_device->BeginScene(), D3D_OK);
     EXPECT_EQ(m_device->BeginScene(), D3DERR_INVALIDCALL);
     m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(255, 9, 8, 7), 1.0f, 0);
     EXPECT_EQ(m_device->EndScene(), D3D_OK);
     m_device->Present(nullptr, nullptr, nullptr, nullptr);
     m_device->Present(nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(GLDevicePresentCount(m_device), 2u);
+    EXPECT_EQ(RasterDevicePresentCount(m_device), 2u);
     EXPECT_EQ(frames, 2);
     EXPECT_EQ(swaps, 2);
     ExpectNear(seen, {9, 8, 7, 255}, "read-back");

@@ -25,7 +25,7 @@ void HeadlessDeviceTest::SetUp() {
     ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params,
                                   &m_device),
               D3D_OK)
-        << GLDeviceLastError();
+        << RasterDeviceLastError();
     g_device = m_device;
 }
 

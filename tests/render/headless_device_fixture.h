@@ -9,7 +9,7 @@
 #include <string>
 
 #include "render/d3d8.h"
-#include "render/gl_device.h"
+#include "render/gl/gl_device.h"
 
 class HeadlessDeviceTest : public ::testing::Test {
 protected:

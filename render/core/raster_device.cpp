@@ -1,4 +1,4 @@
-#include "render/gl/raster_device.h"
+#include "render/core/raster_device.h"
 
 #include <algorithm>
 #include <new>

@@ -1,4 +1,4 @@
-#include "render/gl/vertex_pipeline.h"
+#include "render/core/vertex_pipeline.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // Surfaces, textures and vertex buffers of the raster device.
 
-#include "render/gl/raster_device.h"
+#include "render/core/raster_device.h"
 
 CRasterSurface::CRasterSurface(CRasterDevice* device, CRasterTexture* texture, uint32_t image,
                                int width, int height, bool renderTarget)

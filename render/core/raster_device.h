@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "render/d3d8.h"
-#include "render/gl/raster_backend.h"
-#include "render/gl/vertex_pipeline.h"
-#include "render/gl_device.h"
+#include "render/core/raster_backend.h"
+#include "render/core/vertex_pipeline.h"
+#include "render/core/raster_direct3d.h"
 
 class CRasterDevice;
 class CRasterTexture;

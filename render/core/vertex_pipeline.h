@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "render/d3d8.h"
-#include "render/gl/raster_backend.h"
+#include "render/core/raster_backend.h"
 
 constexpr int kMaxLights = 8;
 
