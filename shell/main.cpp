@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/benchmark.h"
-#include "shell/capture.h"
+#include "shell/offline/benchmark.h"
+#include "shell/offline/capture.h"
 #include "shell/command_line.h"
 #include "shell/win_main.h"
 

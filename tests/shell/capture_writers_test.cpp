@@ -7,10 +7,10 @@
 
 #include "audio/bass.h"
 #include "audio/mp3_stream.h"
-#include "shell/frame_stats.h"
-#include "shell/music_capture.h"
-#include "shell/png_writer.h"
-#include "shell/wav_writer.h"
+#include "shell/offline/frame_stats.h"
+#include "shell/offline/music_capture.h"
+#include "shell/offline/png_writer.h"
+#include "shell/offline/wav_writer.h"
 #include "tests/png_file.h"
 #include "tests/shell/test_files.h"
 

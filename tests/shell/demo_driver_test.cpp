@@ -9,7 +9,7 @@
 #include "resources/message_box.h"
 #include "runtime/effect_manager.h"
 #include "shell/demo_driver.h"
-#include "shell/fixed_counter.h"
+#include "shell/offline/fixed_counter.h"
 #include "shell/shell_globals.h"
 #include "tests/shell/loop_model.h"
 #include "tests/shell/test_files.h"

@@ -1,4 +1,4 @@
-#include "shell/capture.h"
+#include "shell/offline/capture.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -8,11 +8,11 @@
 
 #include "render/gl/gl_device.h"
 #include "shell/demo_driver.h"
-#include "shell/headless_run.h"
-#include "shell/music_capture.h"
-#include "shell/png_writer.h"
-#include "shell/progress.h"
-#include "shell/video_encoder.h"
+#include "shell/offline/headless_run.h"
+#include "shell/offline/music_capture.h"
+#include "shell/offline/png_writer.h"
+#include "shell/offline/progress.h"
+#include "shell/offline/video_encoder.h"
 
 namespace {
 

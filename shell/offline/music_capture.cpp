@@ -1,4 +1,4 @@
-#include "shell/music_capture.h"
+#include "shell/offline/music_capture.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "shell/png_writer.h"
+#include "shell/offline/png_writer.h"
 
 #include <png.h>
 

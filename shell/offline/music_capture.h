@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/wav_writer.h"
+#include "shell/offline/wav_writer.h"
 
 class CMusicCapture {
 public:

@@ -1,4 +1,4 @@
-#include "shell/benchmark.h"
+#include "shell/offline/benchmark.h"
 
 #include <chrono>
 #include <cstdio>
@@ -8,9 +8,9 @@
 #include "render/gl/gl_device.h"
 #include "runtime/effect_manager.h"
 #include "shell/demo_driver.h"
-#include "shell/frame_stats.h"
-#include "shell/headless_run.h"
-#include "shell/progress.h"
+#include "shell/offline/frame_stats.h"
+#include "shell/offline/headless_run.h"
+#include "shell/offline/progress.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "render/gl/gl_device.h"
-#include "shell/fixed_counter.h"
+#include "shell/offline/fixed_counter.h"
 
 class CHeadlessRun {
 public:

@@ -1,4 +1,4 @@
-#include "shell/frame_stats.h"
+#include "shell/offline/frame_stats.h"
 
 #include <algorithm>
 #include <cmath>

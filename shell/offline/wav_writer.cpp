@@ -1,4 +1,4 @@
-#include "shell/wav_writer.h"
+#include "shell/offline/wav_writer.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "shell/video_encoder.h"
+#include "shell/offline/video_encoder.h"
 
 #include <spawn.h>
 #include <sys/wait.h>

@@ -1,4 +1,4 @@
-#include "shell/headless_run.h"
+#include "shell/offline/headless_run.h"
 
 #include "audio/bass.h"
 #include "shell/display_device.h"

@@ -1,4 +1,4 @@
-#include "shell/progress.h"
+#include "shell/offline/progress.h"
 
 #include <unistd.h>
 
