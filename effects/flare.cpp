@@ -11,6 +11,7 @@
 #include "effects/flat_draw.h"
 #include "render/d3dmath.h"
 #include "resources/file_system.h"
+#include "resources/report.h"
 
 float CEffectFlare::s_time = 0.0f;
 
@@ -48,8 +49,7 @@ int CEffectFlare::Init(int width, int height) {
     (void)height;
     std::unique_ptr<IFile> file(g_fileSystem.OpenFile(kProfilePath));
     if (!file->IsOpen()) {
-        std::fprintf(stderr, "%s: cannot open the flare's profile: %s; the flare is not drawn\n", kProfilePath,
-                     std::strerror(errno));
+        ReportF(kProfilePath, 0, "cannot open the flare's profile: %s; the flare is not drawn", std::strerror(errno));
         return 0;
     }
 
@@ -64,10 +64,10 @@ int CEffectFlare::Init(int width, int height) {
     // divisor: any other width, or no rows, is refused like a bad depth.
     if ((m_profileDepth != 24 && m_profileDepth != 32) || m_profileWidth != kProfileWidth ||
         m_profileHeight == 0) {
-        std::fprintf(stderr,
-                     "%s: the flare's profile is %d x %d at %d bits; it must be %d pixels wide, at least 1 "
-                     "high, 24 or 32 bits; the flare is not drawn\n",
-                     kProfilePath, m_profileWidth, m_profileHeight, m_profileDepth, kProfileWidth);
+        ReportF(kProfilePath, 0,
+                "the flare's profile is %d x %d at %d bits; it must be %d pixels wide, at least 1 "
+                "high, 24 or 32 bits; the flare is not drawn",
+                m_profileWidth, m_profileHeight, m_profileDepth, kProfileWidth);
         return 0;
     }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "resources/file_system.h"
-#include "resources/message_box.h"
+#include "resources/report.h"
 
 namespace {
 

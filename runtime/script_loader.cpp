@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "resources/file_system.h"
+#include "resources/report.h"
 #include "runtime/effect_manager.h"
 
 namespace {
@@ -184,8 +185,7 @@ void CEffectManager::LoadScript(const char* path, std::string* error, bool* open
         ReadTimeline(file, &list);
         // Otherwise the run would end at once, showing nothing, without a word.
         if (!m_head->next) {
-            std::fprintf(stderr, "%s: no timeline lines in it (\"e\", \"g\", \"l\" or \"F\"); the run ends at once\n",
-                         path);
+            Report(path, 0, "no timeline lines in it (\"e\", \"g\", \"l\" or \"F\"); the run ends at once");
         }
     } else if (error) {
         *error = std::string("Could not open the timeline \"") + (path ? path : "") + "\".";

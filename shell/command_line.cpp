@@ -8,6 +8,29 @@ namespace {
 
 constexpr int kMaxFps = 1000;
 
+// Every option the program knows, GNU style: "--name VALUE", "--name=VALUE",
+// and for those with a letter "-X VALUE" or "-XVALUE"; "--" ends the options.
+enum class EOption { kHelp, kVersion, kWindowed, kCapture, kVideo, kBenchmark, kFps, kFrames, kDirectory };
+
+struct SOptionSpec {
+    const char* name;
+    char letter;        // 0: long form only
+    const char* value;  // what the value is, for messages; null: takes none
+    EOption option;
+};
+
+constexpr SOptionSpec kOptions[] = {
+    {"help", 'h', nullptr, EOption::kHelp},
+    {"version", 0, nullptr, EOption::kVersion},
+    {"windowed", 0, nullptr, EOption::kWindowed},
+    {"capture", 0, "a directory", EOption::kCapture},
+    {"video", 0, "a file name", EOption::kVideo},
+    {"benchmark", 0, nullptr, EOption::kBenchmark},
+    {"fps", 0, "a number", EOption::kFps},
+    {"frames", 0, "a number", EOption::kFrames},
+    {"directory", 'C', "a directory", EOption::kDirectory},
+};
+
 bool ParseCount(const char* text, int64_t low, int64_t high, int64_t* value) {
     if (!text || !*text) return false;
     char* end = nullptr;
@@ -18,17 +41,138 @@ bool ParseCount(const char* text, int64_t low, int64_t high, int64_t* value) {
     return true;
 }
 
+const SOptionSpec* FindLong(const std::string& name) {
+    for (const SOptionSpec& spec : kOptions)
+        if (name == spec.name) return &spec;
+    return nullptr;
+}
+
+const SOptionSpec* FindLetter(char letter) {
+    for (const SOptionSpec& spec : kOptions)
+        if (spec.letter != 0 && spec.letter == letter) return &spec;
+    return nullptr;
+}
+
+// What the options say, before the checks of what goes together.
+struct SParsed {
+    SOptions options;
+    bool help = false;
+    bool version = false;
+    bool capture = false;
+    bool benchmark = false;
+    bool fpsGiven = false;
+    bool framesGiven = false;
+};
+
+bool Apply(const SOptionSpec& spec, const std::string& shown, const char* value, SParsed* parsed,
+           std::string* error) {
+    SOptions& options = parsed->options;
+    switch (spec.option) {
+        case EOption::kHelp:
+            parsed->help = true;
+            return true;
+        case EOption::kVersion:
+            parsed->version = true;
+            return true;
+        case EOption::kWindowed:
+            options.windowed = true;
+            return true;
+        case EOption::kBenchmark:
+            parsed->benchmark = true;
+            return true;
+        case EOption::kCapture:
+            parsed->capture = true;
+            options.captureDir = value;
+            return true;
+        case EOption::kVideo:
+            options.videoFile = value;
+            return true;
+        case EOption::kDirectory:
+            options.directory = value;
+            return true;
+        case EOption::kFps: {
+            int64_t fps = 0;
+            if (!ParseCount(value, 1, kMaxFps, &fps)) {
+                *error = shown + " needs a whole number from 1 to 1000, not '" + value + "'";
+                return false;
+            }
+            options.fps = static_cast<int>(fps);
+            parsed->fpsGiven = true;
+            return true;
+        }
+        case EOption::kFrames:
+            if (!ParseCount(value, 1, INT64_MAX, &options.maxFrames)) {
+                *error = shown + " needs a whole number of at least 1, not '" + value + "'";
+                return false;
+            }
+            parsed->framesGiven = true;
+            return true;
+    }
+    return false;
+}
+
+// Reads argv into *parsed; false, with the reason, at the first argument
+// that is not a known option with a value where it needs one.
+bool ReadArguments(int argc, const char* const* argv, SParsed* parsed, std::string* error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--") {
+            if (i + 1 < argc) {
+                *error = std::string("unexpected argument '") + argv[i + 1] + "'";
+                return false;
+            }
+            return true;
+        }
+        const SOptionSpec* spec = nullptr;
+        std::string shown;
+        const char* inlineValue = nullptr;  // the value given in the same argument
+        if (arg.compare(0, 2, "--") == 0) {
+            const size_t equals = arg.find('=');
+            shown = arg.substr(0, equals);
+            spec = FindLong(shown.substr(2));
+            if (equals != std::string::npos) inlineValue = argv[i] + equals + 1;
+        } else if (arg.size() >= 2 && arg[0] == '-') {
+            shown = arg.substr(0, 2);
+            spec = FindLetter(arg[1]);
+            if (arg.size() > 2) inlineValue = argv[i] + 2;
+        } else {
+            *error = "unexpected argument '" + arg + "'";
+            return false;
+        }
+        if (!spec) {
+            *error = "unknown option '" + shown + "'";
+            return false;
+        }
+        const char* value = nullptr;
+        if (spec->value) {
+            value = inlineValue;
+            if (!value && i + 1 < argc) value = argv[++i];
+            if (!value || !*value) {
+                *error = shown + " needs " + spec->value;
+                return false;
+            }
+        } else if (inlineValue) {
+            *error = shown + " takes no value";
+            return false;
+        }
+        if (!Apply(*spec, shown, value, parsed, error)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 const char* UsageText() {
-    return "usage: quellbrook [--windowed]\n"
-           "       quellbrook --capture DIR [--fps N] [--frames N] [--video FILE]\n"
-           "       quellbrook --benchmark [--fps N] [--frames N]\n";
+    return "usage: quellbrook [-C DIR] [--windowed]\n"
+           "       quellbrook [-C DIR] --capture DIR [--fps N] [--frames N] [--video FILE]\n"
+           "       quellbrook [-C DIR] --benchmark [--fps N] [--frames N]\n"
+               "       quellbrook --help | --version\n";
 }
 
 const char* HelpText() {
     return "Plays the timeline \"script.txt\" with the music \"Data/song.mp3\" from the\n"
-           "working directory. Any key ends the run early.\n"
+           "working directory (or DIR with -C). Any key ends the run early.\n"
+           "Options take their value as \"--fps 30\" or \"--fps=30\"; \"--\" ends them.\n"
            "\n"
            "  --windowed        run in a 1024 x 768 window instead of full screen\n"
            "  --capture DIR     render without a window or sound device, at a fixed frame\n"
@@ -40,81 +184,43 @@ const char* HelpText() {
            "                    the time per frame and per effect\n"
            "  --fps N           frames per second of timeline time (default 60)\n"
            "  --frames N        stop after N frames (default: at the timeline's end)\n"
-           "  --help            show this text\n";
+           "  -C, --directory DIR\n"
+           "                    play the presentation in DIR (its script.txt and Data/);\n"
+           "                    paths given on the command line still mean the directory\n"
+           "                    the program was started in\n"
+           "  --version         print the program's version\n"
+           "  -h, --help        show this text\n";
 }
 
 bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std::string* error) {
-    SOptions parsed;
-    bool capture = false;
-    bool benchmark = false;
-    bool fpsGiven = false;
-    bool framesGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        auto needValue = [&](const char* what) {
-            if (value) return true;
-            *error = std::string(arg) + " needs " + what;
-            return false;
-        };
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            *options = SOptions();
-            options->mode = ERunMode::kHelp;
-            return true;
-        } else if (std::strcmp(arg, "--windowed") == 0) {
-            parsed.windowed = true;
-        } else if (std::strcmp(arg, "--benchmark") == 0) {
-            benchmark = true;
-        } else if (std::strcmp(arg, "--capture") == 0) {
-            if (!needValue("a directory")) return false;
-            capture = true;
-            parsed.captureDir = value;
-            ++i;
-        } else if (std::strcmp(arg, "--video") == 0) {
-            if (!needValue("a file name")) return false;
-            parsed.videoFile = value;
-            ++i;
-        } else if (std::strcmp(arg, "--fps") == 0) {
-            int64_t fps = 0;
-            if (!needValue("a number")) return false;
-            if (!ParseCount(value, 1, kMaxFps, &fps)) {
-                *error = std::string("--fps needs a whole number from 1 to 1000, not '") + value + "'";
-                return false;
-            }
-            parsed.fps = static_cast<int>(fps);
-            fpsGiven = true;
-            ++i;
-        } else if (std::strcmp(arg, "--frames") == 0) {
-            if (!needValue("a number")) return false;
-            if (!ParseCount(value, 1, INT64_MAX, &parsed.maxFrames)) {
-                *error = std::string("--frames needs a whole number of at least 1, not '") + value + "'";
-                return false;
-            }
-            framesGiven = true;
-            ++i;
-        } else {
-            *error = std::string("unknown option '") + arg + "'";
-            return false;
-        }
+    SParsed parsed;
+    if (!ReadArguments(argc, argv, &parsed, error)) return false;
+    SOptions& result = parsed.options;
+    if (parsed.help || parsed.version) {
+        *options = SOptions();
+        options->mode = parsed.help ? ERunMode::kHelp : ERunMode::kVersion;
+        return true;
     }
-
-    if (capture && benchmark) {
+    const int modes = int(parsed.capture) + int(parsed.benchmark);
+    if (modes > 1) {
         *error = "--capture and --benchmark cannot be used together";
         return false;
     }
-    if (!parsed.videoFile.empty() && !capture) {
+    if (!result.videoFile.empty() && !parsed.capture) {
         *error = "--video needs --capture";
         return false;
     }
-    if ((fpsGiven || framesGiven) && !capture && !benchmark) {
+    if ((parsed.fpsGiven || parsed.framesGiven) && !parsed.capture && !parsed.benchmark) {
         *error = "--fps and --frames need --capture or --benchmark";
         return false;
     }
-    if (parsed.windowed && (capture || benchmark)) {
+    if (result.windowed && modes > 0) {
         *error = "--windowed is only for the interactive run";
         return false;
     }
-    parsed.mode = capture ? ERunMode::kCapture : benchmark ? ERunMode::kBenchmark : ERunMode::kInteractive;
-    *options = parsed;
+    result.mode = parsed.capture     ? ERunMode::kCapture
+                  : parsed.benchmark ? ERunMode::kBenchmark
+                                     : ERunMode::kInteractive;
+    *options = result;
     return true;
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-enum class ERunMode { kInteractive, kCapture, kBenchmark, kHelp };
+enum class ERunMode { kInteractive, kCapture, kBenchmark, kHelp, kVersion };
 
 struct SOptions {
     ERunMode mode = ERunMode::kInteractive;
@@ -14,6 +14,7 @@ struct SOptions {
     std::string videoFile;  // empty: no video
     int fps = 60;
     int64_t maxFrames = -1;  // -1: until the timeline ends
+    std::string directory;   // -C: where the presentation is; empty: here
 };
 
 // False, with the reason in *error, for unknown options, missing or bad

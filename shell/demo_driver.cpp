@@ -5,7 +5,7 @@
 
 #include "audio/bass.h"
 #include "render/d3d8.h"
-#include "resources/message_box.h"
+#include "resources/report.h"
 #include "runtime/effect_manager.h"
 #include "shell/effect_table.h"
 #include "shell/shell_globals.h"

@@ -42,6 +42,20 @@ int PumpWindowMessages() {
     return 0;
 }
 
+bool QuitWaiting() {
+    SDL_PumpEvents();
+    if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
+    SDL_Event events[16];
+    int count = 0;
+    while ((count = SDL_PeepEvents(events, 16, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT)) > 0) {
+        for (int i = 0; i < count; ++i)
+            if (events[i].window.event == SDL_WINDOWEVENT_CLOSE) return true;
+        // Window events other than closing carry nothing the run needs.
+        SDL_FlushEvent(SDL_WINDOWEVENT);
+    }
+    return false;
+}
+
 void SetDemoExitStatus(int status) { g_exitStatus = status; }
 
 void ExitDemo() {

@@ -16,6 +16,12 @@ int WindowProc(const SDL_Event& event);
 // keys (F10, Alt, anything pressed with Alt held).
 int PumpWindowMessages();
 
+// True when closing the window or a quit request is waiting, without taking
+// any message from the queue: the run checks it once per pass, so that it
+// ends even when no "beginScene" pumps messages. Keys stay in the queue for
+// the pump, as before.
+bool QuitWaiting();
+
 // The status ExitDemo ends the process with (0 unless set).
 void SetDemoExitStatus(int status);
 

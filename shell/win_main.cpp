@@ -6,12 +6,13 @@
 
 #include "render/d3d8.h"
 #include "render/gl/gl_device.h"
-#include "resources/message_box.h"
+#include "resources/report.h"
 #include "runtime/message_pump.h"
 #include "shell/demo_driver.h"
 #include "shell/display_device.h"
 #include "shell/message_loop.h"
 #include "shell/shell_globals.h"
+#include "shell/stop_signals.h"
 
 namespace {
 
@@ -50,6 +51,10 @@ bool NoDisplay() {
 }  // namespace
 
 int WinMain(bool windowed) {
+    // SIGINT and SIGTERM are ours to handle (SDL would turn them into a quit
+    // message that only a pumping "beginScene" sees).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    InstallStopSignals();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         return FailStart(std::string("Cannot open a window: ") + SDL_GetError() + kHeadlessHint);
     }
@@ -89,7 +94,16 @@ int WinMain(bool windowed) {
     RasterDeviceSetPresentTarget(g_device, target);
     SetPumpMessagesHook(PumpWindowMessages);
 
-    if (!RunDemo()) SetDemoExitStatus(1);
+    SDemoHooks hooks;
+    hooks.stopRequested = [] {
+        if (const int signal = StopSignal()) {
+            SetDemoExitStatus(StopSignalExitStatus(signal));
+            ExitDemo();
+        }
+        if (QuitWaiting()) ExitDemo();
+        return false;
+    };
+    if (!RunDemo(hooks)) SetDemoExitStatus(1);
 
     // The quit request goes through the queue, so every message before it is
     // handled as during the run.

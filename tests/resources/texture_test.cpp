@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "render/recording_device.h"
-#include "resources/message_box.h"
+#include "resources/report.h"
 #include "resources/texture.h"
 #include "tests/tga_header.h"
 

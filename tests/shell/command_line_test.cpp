@@ -38,6 +38,27 @@ TEST(CommandLine, ModesAndTheirOptions) {
     EXPECT_EQ(options.mode, ERunMode::kHelp);
 }
 
+TEST(CommandLine, GnuForms) {
+    SOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--capture=a=b", "--fps=30", "--frames", "5", "-Cdemo", "--"}, &options, &error)) << error;
+    EXPECT_EQ(options.captureDir, "a=b");
+    EXPECT_EQ(options.fps, 30);
+    EXPECT_EQ(options.maxFrames, 5);
+    EXPECT_EQ(options.directory, "demo");
+    ASSERT_TRUE(Parse({"-C", "-x", "--version"}, &options, &error)) << error;
+    EXPECT_EQ(options.mode, ERunMode::kVersion);
+
+    EXPECT_FALSE(Parse({"--benchmark", "--frames=ten"}, &options, &error));
+    EXPECT_EQ(error, "--frames needs a whole number of at least 1, not 'ten'");
+    EXPECT_FALSE(Parse({"--windowed=yes"}, &options, &error));
+    EXPECT_EQ(error, "--windowed takes no value");
+    EXPECT_FALSE(Parse({"--", "--windowed"}, &options, &error));
+    EXPECT_EQ(error, "unexpected argument '--windowed'");
+    EXPECT_FALSE(Parse({"--capture="}, &options, &error));
+    EXPECT_EQ(error, "--capture needs a directory");
+}
+
 TEST(CommandLine, RefusesWhatItCannotDo) {
     const std::vector<std::vector<const char*>> bad = {
         {"--fullscreen"},

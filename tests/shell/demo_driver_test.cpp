@@ -6,7 +6,7 @@
 
 #include "audio/bass.h"
 #include "render/recording_device.h"
-#include "resources/message_box.h"
+#include "resources/report.h"
 #include "runtime/effect_manager.h"
 #include "shell/demo_driver.h"
 #include "shell/offline/fixed_counter.h"
