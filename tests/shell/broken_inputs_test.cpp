@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -170,6 +171,23 @@ TEST_F(BrokenInputs, BrokenSongsSayWhy) {
     EXPECT_EQ(run.frames, 60);
     EXPECT_EQ(Count(run.err, "Data/song.mp3: the music stops here"), 1u) << run.err;
     EXPECT_EQ(ReadFile(m_dir / "out/audio.wav").size(), 44u + 60 * 735 * 4) << "silence fills the rest";
+}
+
+// A timeline saved with bare LF ends enables no "beginScene", so nothing
+// pumps messages; the signals still end the window's run, promptly.
+TEST_F(BrokenInputs, SignalsEndTheWindowedRunWhateverTheTimelineEnables) {
+    const ProgramEnv offscreen = {{"SDL_VIDEODRIVER", "offscreen"}, {"SDL_AUDIODRIVER", "dummy"}};
+    const std::string pumping = Timeline({"e 0 s i0 sbeginScene", "e 0 s i2 sendScene", "F 60000"});
+    std::string bareLf = pumping;
+    for (size_t at = bareLf.find('\r'); at != std::string::npos; at = bareLf.find('\r')) bareLf.erase(at, 1);
+    for (const auto& [timeline, what] : {std::pair(bareLf, "bare LF"), std::pair(pumping, "CR LF")}) {
+        WriteFile(m_dir / "script.txt", timeline);
+        for (const int signal : {SIGTERM, SIGINT}) {
+            SRun run;
+            static_cast<SProgramRun&>(run) = RunQuellbrook(m_dir.Path(), {"--windowed"}, offscreen, {signal, 1.5, 5});
+            ExpectEnded(run, 128 + signal, what);
+        }
+    }
 }
 
 TEST_F(BrokenInputs, MissingDisplayOrOpenGLSaysWhatToDo) {

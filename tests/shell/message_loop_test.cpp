@@ -127,6 +127,27 @@ TEST_F(MessageLoop, SystemKeysAndOtherMessagesDoNotEndTheRun) {
     EXPECT_EQ(PumpWindowMessages(), 0);
 }
 
+// Checked once per pass even when nothing pumps: a close or quit is seen,
+// while keys stay queued for the pump (only "beginScene" ends on them).
+TEST_F(MessageLoop, QuitWaitingSeesClosesAndLeavesKeysQueued) {
+    PushKey(SDLK_SPACE, 0);
+    Push(SDL_MOUSEMOTION);
+    EXPECT_FALSE(QuitWaiting());
+    SDL_Event key;
+    EXPECT_EQ(SDL_PeepEvents(&key, 1, SDL_PEEKEVENT, SDL_KEYDOWN, SDL_KEYDOWN), 1);
+
+    SDL_Event close;
+    SDL_zero(close);
+    close.type = SDL_WINDOWEVENT;
+    close.window.event = SDL_WINDOWEVENT_CLOSE;
+    close.window.windowID = SDL_GetWindowID(g_window);
+    SDL_PushEvent(&close);
+    EXPECT_TRUE(QuitWaiting());
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    Push(SDL_QUIT);
+    EXPECT_TRUE(QuitWaiting());
+}
+
 TEST_F(MessageLoop, FailedRunEndsWithItsStatus) {
     EXPECT_EXIT(
         {

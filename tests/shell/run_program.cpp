@@ -3,12 +3,45 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include "tests/shell/test_files.h"
 
-SProgramRun RunQuellbrook(const std::string& dir, const std::vector<std::string>& args, const ProgramEnv& env) {
+namespace {
+
+// Waits for the child, sending the signal when it is due and SIGKILL when
+// the run outlives its grace.
+int WaitFor(pid_t child, const SSignalLater& later) {
+    int status = 0;
+    if (later.signal == 0) {
+        waitpid(child, &status, 0);
+        return status;
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const auto seconds = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
+    bool signalled = false;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (!signalled && seconds() >= later.after) {
+            kill(child, later.signal);
+            signalled = true;
+        } else if (signalled && seconds() >= later.after + later.grace) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            break;
+        }
+        usleep(5000);
+    }
+    return status;
+}
+
+}  // namespace
+
+SProgramRun RunQuellbrook(const std::string& dir, const std::vector<std::string>& args, const ProgramEnv& env,
+                          const SSignalLater& signal) {
     // The output goes beside, not into, the working directory it runs in.
     const CTempDir logs;
     const std::string outFile = logs / "stdout";
@@ -32,8 +65,7 @@ SProgramRun RunQuellbrook(const std::string& dir, const std::vector<std::string>
         execv(program.c_str(), argv.data());
         _exit(122);
     }
-    int status = 0;
-    waitpid(child, &status, 0);
+    const int status = WaitFor(child, signal);
     SProgramRun run;
     run.exited = WIFEXITED(status);
     run.status = run.exited ? WEXITSTATUS(status) : -WTERMSIG(status);

@@ -16,8 +16,16 @@ struct SProgramRun {
 // Variables to set for the run; a null value unsets the variable.
 using ProgramEnv = std::vector<std::pair<std::string, const char*>>;
 
+// A signal sent to the run once it has run for `after` seconds; a run still
+// going `grace` seconds later is killed and reported as ended by SIGKILL.
+struct SSignalLater {
+    int signal = 0;  // 0: none
+    double after = 0;
+    double grace = 10;
+};
+
 SProgramRun RunQuellbrook(const std::string& dir, const std::vector<std::string>& args,
-                          const ProgramEnv& env = {});
+                          const ProgramEnv& env = {}, const SSignalLater& signal = {});
 
 // Why this machine cannot render without a display (no OpenGL 3.3 core
 // through EGL), or empty when it can. `dir` must hold a runnable demo.
