@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/mp3_stream.h"
+#include "resources/report.h"
 
 namespace {
 
@@ -99,6 +100,17 @@ DWORD BASS_GetVersion() { return kBassVersion; }
 
 void BassUseNoSoundOutput(bool noSound) { State().noSoundRequested = noSound; }
 
+namespace {
+
+// The message box that follows names the old library; this says what
+// failed on this machine and how to play without sound.
+void ReportNoSoundDevice() {
+    ReportF("sound", 0, "no sound device could be opened: %s (SDL_AUDIODRIVER=dummy plays the demo silently)",
+            SDL_GetError());
+}
+
+}  // namespace
+
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* window) {
     (void)freq;
     (void)flags;
@@ -109,7 +121,10 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* window) {
         state.initialised = true;
         return 1;
     }
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        ReportNoSoundDevice();
+        return 0;
+    }
 
     SDL_AudioSpec wanted;
     SDL_zero(wanted);
@@ -122,6 +137,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* window) {
     // No allowed changes: SDL converts to whatever the hardware wants.
     state.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
     if (!state.device) {
+        ReportNoSoundDevice();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return 0;
     }
