@@ -15,7 +15,7 @@
 
 #include "tests/shell/run_program.h"
 #include "tests/shell/test_files.h"
-#include "tests/tga_header.h"
+#include "tests/tga_file.h"
 
 namespace {
 
