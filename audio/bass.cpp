@@ -225,3 +225,10 @@ uint64_t BASS_ChannelGetPosition(DWORD handle) {
     CDeviceLock lock;
     return stream->decoder.Position() * kMusicFrameBytes;
 }
+
+uint64_t BASS_ChannelGetLength(DWORD handle) {
+    SBassStream* stream = FindStream(handle);
+    if (!stream) return 0;
+    CDeviceLock lock;
+    return stream->decoder.Length() * kMusicFrameBytes;
+}

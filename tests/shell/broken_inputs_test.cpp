@@ -147,7 +147,8 @@ TEST_F(BrokenInputs, OddTimelinesEndCleanly) {
 TEST_F(BrokenInputs, BrokenSongsSayWhy) {
     const std::string song = ReadFile(m_dir / "Data/song.mp3");
     for (const auto& [what, bytes] : std::vector<std::pair<const char*, std::string>>{
-             {"garbage", Garbage(20000, 3)}, {"zero-sized", ""}, {"a text file", "not a song\n"}}) {
+             {"garbage", Garbage(20000, 3)}, {"zero-sized", ""}, {"a text file", "not a song\n"},
+             {"a WAV file", WaveFile(1, Garbage(40000, 5))}}) {
         WriteFile(m_dir / "Data/song.mp3", bytes);
         const SRun run = Capture();
         ExpectEnded(run, 1, what);
@@ -155,6 +156,9 @@ TEST_F(BrokenInputs, BrokenSongsSayWhy) {
         EXPECT_NE(run.err.find("Data/song.mp3: "), std::string::npos) << what << "\n" << run.err;
         EXPECT_EQ(run.frames, 0) << what;
     }
+    EXPECT_NE(RunProgram(m_dir.Path(), {"--capture", "out"}).err.find(
+                  "Data/song.mp3: not an MP3 file that can be decoded (it is a WAV file)\n"),
+              std::string::npos);
 
     // A song cut short or broken midway plays what it can; the frames go on.
     WriteFile(m_dir / "Data/song.mp3", song.substr(0, song.size() / 3));
