@@ -19,14 +19,6 @@ constexpr long kCreateLine = 38;
 constexpr long kRenderTargetLine = 55;
 constexpr const char* kCreateMessage = "Couldn't create texture...";
 
-// Size of an open file, or 0 when it cannot be told.
-int32_t FileSize(IFile* file) {
-    file->Seek(0, SEEK_END);
-    const int32_t size = file->Tell();
-    file->Seek(0, SEEK_SET);
-    return size > 0 ? size : 0;
-}
-
 // Larger textures than this are refused before the device is asked, so a
 // hostile header cannot make us allocate gigabytes.
 bool SizeSupported(int width, int height) {
@@ -50,13 +42,13 @@ IDirect3DTexture8* CreateLevel0(int width, int height, DWORD usage, D3DPOOL pool
 }
 
 // Says why a picture is not shown, or not whole; false when it is not shown.
-bool Explain(const char* path, ETgaStatus status, const STgaImage& image, int32_t fileSize) {
+bool Explain(const char* path, ETgaStatus status, const STgaImage& image, size_t fileSize) {
     switch (status) {
         case ETgaStatus::kOk:
             return true;
         case ETgaStatus::kTooShort:
-            ReportF(path, 0, "%d bytes is too short for a TGA picture (the header alone is %d)",
-                   static_cast<int>(fileSize), kTgaHeaderBytes);
+            ReportF(path, 0, "%zu bytes is too short for a TGA picture (the header alone is %d)", fileSize,
+                    kTgaHeaderBytes);
             return false;
         case ETgaStatus::kUnsupported:
             ReportF(path, 0, "%d bits per pixel; only uncompressed 24- and 32-bit TGA pictures are shown", image.depth);
@@ -97,15 +89,11 @@ void CTexture::LoadTGA(const char* path) {
         ReportF(path, 0, "cannot open the picture: %s", std::strerror(errno));
         return;
     }
-    const int32_t fileSize = FileSize(file.get());
     std::vector<uint8_t> bytes;
-    try {
-        bytes.assign(static_cast<size_t>(fileSize), 0);
-    } catch (const std::bad_alloc&) {
-        ReportF(path, 0, "not enough memory to read its %d bytes", static_cast<int>(fileSize));
+    if (!ReadAll(file.get(), &bytes)) {
+        ReportF(path, 0, "not enough memory to read the picture");
         return;
     }
-    file->Read(fileSize, bytes.data());
     file->Close();
 
     STgaImage image;
@@ -116,7 +104,7 @@ void CTexture::LoadTGA(const char* path) {
         height = image.height;
         bitsPerPixel = image.depth;
     }
-    if (!Explain(path, status, image, fileSize)) return;
+    if (!Explain(path, status, image, bytes.size())) return;
     format = D3DFMT_A8R8G8B8;
     bitsPerPixel = 32;
 

@@ -10,7 +10,7 @@ constexpr int kMaxFps = 1000;
 
 // Every option the program knows, GNU style: "--name VALUE", "--name=VALUE",
 // and for those with a letter "-X VALUE" or "-XVALUE"; "--" ends the options.
-enum class EOption { kHelp, kVersion, kWindowed, kCapture, kVideo, kBenchmark, kFps, kFrames, kDirectory };
+enum class EOption { kHelp, kVersion, kWindowed, kCapture, kVideo, kBenchmark, kCheck, kFps, kFrames, kDirectory };
 
 struct SOptionSpec {
     const char* name;
@@ -26,6 +26,7 @@ constexpr SOptionSpec kOptions[] = {
     {"capture", 0, "a directory", EOption::kCapture},
     {"video", 0, "a file name", EOption::kVideo},
     {"benchmark", 0, nullptr, EOption::kBenchmark},
+    {"check", 0, nullptr, EOption::kCheck},
     {"fps", 0, "a number", EOption::kFps},
     {"frames", 0, "a number", EOption::kFrames},
     {"directory", 'C', "a directory", EOption::kDirectory},
@@ -60,6 +61,7 @@ struct SParsed {
     bool version = false;
     bool capture = false;
     bool benchmark = false;
+    bool check = false;
     bool fpsGiven = false;
     bool framesGiven = false;
 };
@@ -79,6 +81,9 @@ bool Apply(const SOptionSpec& spec, const std::string& shown, const char* value,
             return true;
         case EOption::kBenchmark:
             parsed->benchmark = true;
+            return true;
+        case EOption::kCheck:
+            parsed->check = true;
             return true;
         case EOption::kCapture:
             parsed->capture = true;
@@ -166,6 +171,7 @@ const char* UsageText() {
     return "usage: quellbrook [-C DIR] [--windowed]\n"
            "       quellbrook [-C DIR] --capture DIR [--fps N] [--frames N] [--video FILE]\n"
            "       quellbrook [-C DIR] --benchmark [--fps N] [--frames N]\n"
+           "       quellbrook [-C DIR] --check\n"
                "       quellbrook --help | --version\n";
 }
 
@@ -184,6 +190,8 @@ const char* HelpText() {
            "                    the time per frame and per effect\n"
            "  --fps N           frames per second of timeline time (default 60)\n"
            "  --frames N        stop after N frames (default: at the timeline's end)\n"
+           "  --check           say which timeline lines will not do what they seem to, and\n"
+           "                    which pictures or song cannot be used; status 1 if any\n"
            "  -C, --directory DIR\n"
            "                    play the presentation in DIR (its script.txt and Data/);\n"
            "                    paths given on the command line still mean the directory\n"
@@ -202,6 +210,10 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
         return true;
     }
     const int modes = int(parsed.capture) + int(parsed.benchmark);
+    if (parsed.check && (modes > 0 || result.windowed)) {
+        *error = "--check runs nothing: it goes with -C only";
+        return false;
+    }
     if (modes > 1) {
         *error = "--capture and --benchmark cannot be used together";
         return false;
@@ -218,7 +230,8 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
         *error = "--windowed is only for the interactive run";
         return false;
     }
-    result.mode = parsed.capture     ? ERunMode::kCapture
+    result.mode = parsed.check       ? ERunMode::kCheck
+                  : parsed.capture   ? ERunMode::kCapture
                   : parsed.benchmark ? ERunMode::kBenchmark
                                      : ERunMode::kInteractive;
     *options = result;
