@@ -211,7 +211,7 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
     }
     const int modes = int(parsed.capture) + int(parsed.benchmark);
     if (parsed.check && (modes > 0 || result.windowed)) {
-        *error = "--check runs nothing: it goes with -C only";
+        *error = "--check cannot be used with --capture, --benchmark or --windowed";
         return false;
     }
     if (modes > 1) {

@@ -34,6 +34,10 @@ TEST(CommandLine, ModesAndTheirOptions) {
     EXPECT_EQ(options.fps, 60);
     EXPECT_EQ(options.maxFrames, -1);
 
+    ASSERT_TRUE(Parse({"-C", "demo", "--check"}, &options, &error));
+    EXPECT_EQ(options.mode, ERunMode::kCheck);
+    EXPECT_EQ(options.directory, "demo");
+
     ASSERT_TRUE(Parse({"--capture", "x", "--help"}, &options, &error));
     EXPECT_EQ(options.mode, ERunMode::kHelp);
 }
@@ -76,6 +80,8 @@ TEST(CommandLine, RefusesWhatItCannotDo) {
         {"--capture", "d", "--benchmark"},
         {"--fps", "30"},
         {"--benchmark", "--windowed"},
+        {"--check", "--capture", "d"},
+        {"--windowed", "--check"},
     };
     for (const auto& args : bad) {
         SOptions options;
