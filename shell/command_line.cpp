@@ -23,7 +23,7 @@ bool ParseCount(const char* text, int64_t low, int64_t high, int64_t* value) {
 const char* UsageText() {
     return "usage: quellbrook [--windowed]\n"
            "       quellbrook --capture DIR [--fps N] [--frames N] [--video FILE]\n"
-           "       quellbrook --benchmark [--fps N] [--frames N]\n";
+           "       quellbrook --benchmark [--per-effect] [--fps N] [--frames N]\n";
 }
 
 const char* HelpText() {
@@ -37,7 +37,11 @@ const char* HelpText() {
            "  --video FILE      with --capture: also encode the frames and the music into\n"
            "                    FILE with ffmpeg\n"
            "  --benchmark       render at a fixed frame rate as fast as possible and report\n"
-           "                    the time per frame and per effect\n"
+           "                    the time per frame (mean, p50, p99, max), from whole\n"
+           "                    frames with one drain of the renderer each\n"
+           "  --per-effect      with --benchmark: instead, time each effect's drawing,\n"
+           "                    draining the renderer around every effect (a run of its\n"
+           "                    own, since the drains slow the frames down)\n"
            "  --fps N           frames per second of timeline time (default 60)\n"
            "  --frames N        stop after N frames (default: at the timeline's end)\n"
            "  --help            show this text\n";
@@ -65,6 +69,8 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
             parsed.windowed = true;
         } else if (std::strcmp(arg, "--benchmark") == 0) {
             benchmark = true;
+        } else if (std::strcmp(arg, "--per-effect") == 0) {
+            parsed.perEffect = true;
         } else if (std::strcmp(arg, "--capture") == 0) {
             if (!needValue("a directory")) return false;
             capture = true;
@@ -104,6 +110,10 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
     }
     if (!parsed.videoFile.empty() && !capture) {
         *error = "--video needs --capture";
+        return false;
+    }
+    if (parsed.perEffect && !benchmark) {
+        *error = "--per-effect needs --benchmark";
         return false;
     }
     if ((fpsGiven || framesGiven) && !capture && !benchmark) {

@@ -14,6 +14,7 @@ struct SOptions {
     std::string videoFile;  // empty: no video
     int fps = 60;
     int64_t maxFrames = -1;  // -1: until the timeline ends
+    bool perEffect = false;  // the benchmark times each effect instead of whole frames
 };
 
 // False, with the reason in *error, for unknown options, missing or bad

@@ -33,6 +33,10 @@ TEST(CommandLine, ModesAndTheirOptions) {
     EXPECT_EQ(options.mode, ERunMode::kBenchmark);
     EXPECT_EQ(options.fps, 60);
     EXPECT_EQ(options.maxFrames, -1);
+    EXPECT_FALSE(options.perEffect);
+
+    ASSERT_TRUE(Parse({"--benchmark", "--per-effect"}, &options, &error));
+    EXPECT_TRUE(options.perEffect);
 
     ASSERT_TRUE(Parse({"--capture", "x", "--help"}, &options, &error));
     EXPECT_EQ(options.mode, ERunMode::kHelp);
@@ -55,6 +59,8 @@ TEST(CommandLine, RefusesWhatItCannotDo) {
         {"--capture", "d", "--benchmark"},
         {"--fps", "30"},
         {"--benchmark", "--windowed"},
+        {"--per-effect"},
+        {"--capture", "d", "--per-effect"},
     };
     for (const auto& args : bad) {
         SOptions options;
