@@ -184,6 +184,11 @@ int ClipPolygon(SClipVertex* poly, int count) {
     return count;
 }
 
+bool Inside(const SClipVertex& v) {
+    return v.w + v.x >= 0.0f && v.w - v.x >= 0.0f && v.w + v.y >= 0.0f && v.w - v.y >= 0.0f &&
+           v.z >= 0.0f && v.w - v.z >= 0.0f;
+}
+
 bool IsFinite(const SClipVertex& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && std::isfinite(v.w);
 }
@@ -198,7 +203,8 @@ public:
         // Geometry that went to infinity or NaN has no place on screen.
         if (!IsFinite(a) || !IsFinite(b) || !IsFinite(c)) return;
         SClipVertex poly[kMaxPolygon] = {a, b, c};
-        const int count = ClipPolygon(poly, 3);
+        // Most triangles lie wholly inside, where clipping would change nothing.
+        const int count = Inside(a) && Inside(b) && Inside(c) ? 3 : ClipPolygon(poly, 3);
         if (count < 3) return;
 
         SRasterVertex screen[kMaxPolygon];
