@@ -27,7 +27,7 @@ layout(location = 1) in vec4 aColor;
 layout(location = 2) in vec2 aTexCoord;
 uniform vec2 uTargetSize;
 uniform vec2 uShift;
-out vec4 vColor;
+COLOR_INTERPOLATION out vec4 vColor;
 out vec2 vTexCoord;
 void main() {
     float w = 1.0 / aPosition.w;
@@ -43,9 +43,11 @@ void main() {
 // combination of operations, arguments and texture presence that is drawn
 // (the combination comes first, as #defines with Direct3D's codes), so that
 // each program does only its own work: llvmpipe runs every instruction of a
-// general shader for every pixel.
+// general shader for every pixel. COLOR_INTERPOLATION (in both stages) is
+// flat for batches whose triangles each have one colour, which then needs no
+// interpolation at all.
 const char* const kFragmentShader = R"(
-in vec4 vColor;
+COLOR_INTERPOLATION in vec4 vColor;
 in vec2 vTexCoord;
 uniform sampler2D uTexture;
 uniform vec2 uCentreError;
@@ -94,11 +96,12 @@ void main() {
 struct SShaderKey {
     DWORD colorOp, colorArg1, colorArg2, alphaOp, alphaArg1, alphaArg2;
     bool hasTexture;
+    bool flatColor;
 
     bool operator==(const SShaderKey& o) const {
         return colorOp == o.colorOp && colorArg1 == o.colorArg1 && colorArg2 == o.colorArg2 &&
                alphaOp == o.alphaOp && alphaArg1 == o.alphaArg1 && alphaArg2 == o.alphaArg2 &&
-               hasTexture == o.hasTexture;
+               hasTexture == o.hasTexture && flatColor == o.flatColor;
     }
 };
 
@@ -106,15 +109,33 @@ struct SShaderKeyHash {
     size_t operator()(const SShaderKey& k) const {
         // Every code is below 16.
         return (k.colorOp << 0) ^ (k.colorArg1 << 4) ^ (k.colorArg2 << 8) ^ (k.alphaOp << 12) ^
-               (k.alphaArg1 << 16) ^ (k.alphaArg2 << 20) ^ (static_cast<size_t>(k.hasTexture) << 24);
+               (k.alphaArg1 << 16) ^ (k.alphaArg2 << 20) ^ (static_cast<size_t>(k.hasTexture) << 24) ^
+               (static_cast<size_t>(k.flatColor) << 25);
     }
 };
 
-SShaderKey ShaderKey(const SRasterState& state, bool hasTexture) {
+SShaderKey ShaderKey(const SRasterState& state, bool hasTexture, bool flatColor) {
     // A disabled stage draws the diffuse colour whatever else is set.
-    if (state.colorOp == D3DTOP_DISABLE) return {D3DTOP_DISABLE, 0, 0, D3DTOP_DISABLE, 0, 0, false};
+    if (state.colorOp == D3DTOP_DISABLE) {
+        return {D3DTOP_DISABLE, 0, 0, D3DTOP_DISABLE, 0, 0, false, flatColor};
+    }
     return {state.colorOp, state.colorArg1, state.colorArg2, state.alphaOp,
-            state.alphaArg1, state.alphaArg2, hasTexture};
+            state.alphaArg1, state.alphaArg2, hasTexture, flatColor};
+}
+
+const char* InterpolationDefine(bool flatColor) {
+    return flatColor ? "#define COLOR_INTERPOLATION flat\n" : "#define COLOR_INTERPOLATION smooth\n";
+}
+
+// True when each triangle's three vertices carry one colour.
+bool TrianglesHaveOneColour(const SRasterVertex* vertices, size_t count) {
+    auto same = [](const SRasterVertex& a, const SRasterVertex& b) {
+        return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
+    };
+    for (size_t i = 0; i + 2 < count; i += 3) {
+        if (!same(vertices[i], vertices[i + 1]) || !same(vertices[i], vertices[i + 2])) return false;
+    }
+    return true;
 }
 
 std::string FragmentDefines(const SShaderKey& k) {
@@ -122,7 +143,8 @@ std::string FragmentDefines(const SShaderKey& k) {
            std::to_string(k.colorArg1) + "\n#define COLOR_ARG2 " + std::to_string(k.colorArg2) +
            "\n#define ALPHA_OP " + std::to_string(k.alphaOp) + "\n#define ALPHA_ARG1 " +
            std::to_string(k.alphaArg1) + "\n#define ALPHA_ARG2 " + std::to_string(k.alphaArg2) +
-           "\n#define HAS_TEXTURE " + (k.hasTexture ? "1" : "0") + "\n";
+           "\n#define HAS_TEXTURE " + (k.hasTexture ? "1" : "0") + "\n" +
+           InterpolationDefine(k.flatColor);
 }
 
 GLenum BlendFactor(D3DBLEND blend) {
@@ -195,18 +217,22 @@ public:
     ~CGLRasterBackend() override {
         for (auto& entry : m_images) Release(&entry.second);
         for (auto& entry : m_programs) glDeleteProgram(entry.second.program);
-        glDeleteShader(m_vertexShader);
+        for (GLuint shader : m_vertexShaders) glDeleteShader(shader);
         glDeleteBuffers(1, &m_vertexBuffer);
         glDeleteVertexArrays(1, &m_vertexArray);
         glDeleteSamplers(1, &m_sampler);
     }
 
     bool Init(std::string* error) {
-        m_vertexShader = CompileShader(GL_VERTEX_SHADER, {kVersion, kVertexShader}, error);
-        if (!m_vertexShader) return false;
+        for (bool flatColor : {false, true}) {
+            GLuint& shader = m_vertexShaders[flatColor];
+            shader = CompileShader(GL_VERTEX_SHADER,
+                                   {kVersion, InterpolationDefine(flatColor), kVertexShader}, error);
+            if (!shader) return false;
+        }
         // The program of the default stage state, so that a driver refusing
         // the shaders is found at start-up.
-        if (!Program(ShaderKey(SRasterState(), true), error)->program) return false;
+        if (!Program(ShaderKey(SRasterState(), true, false), error)->program) return false;
 
         glGenVertexArrays(1, &m_vertexArray);
         glBindVertexArray(m_vertexArray);
@@ -227,6 +253,9 @@ public:
         glActiveTexture(GL_TEXTURE0);
 
         glDisable(GL_DEPTH_TEST);
+        // Triangles arrive clipped; clipping them again to depth 0..1 could
+        // only shave off what rounding put a hair outside.
+        glEnable(GL_DEPTH_CLAMP);
         glDisable(GL_CULL_FACE);  // culled on the CPU, where winding is judged
         glDisable(GL_SCISSOR_TEST);
         glDisable(GL_DITHER);
@@ -324,7 +353,8 @@ public:
         if (m_windowBound) BindTarget();
         const SImage* texture = Find(state.texture);
         std::string error;
-        SProgram* program = Program(ShaderKey(state, texture != nullptr), &error);
+        const bool flatColor = TrianglesHaveOneColour(vertices, count);
+        SProgram* program = Program(ShaderKey(state, texture != nullptr, flatColor), &error);
         if (!program->program) return;
         UseProgram(program);
         BindTexture(texture ? texture->texture : 0);
@@ -413,7 +443,7 @@ private:
             CompileShader(GL_FRAGMENT_SHADER, {kVersion, defines.c_str(), kFragmentShader}, error);
         if (!fs) return &entry;
         const GLuint program = glCreateProgram();
-        glAttachShader(program, m_vertexShader);
+        glAttachShader(program, m_vertexShaders[key.flatColor]);
         glAttachShader(program, fs);
         glLinkProgram(program);
         glDeleteShader(fs);
@@ -502,7 +532,7 @@ private:
         *image = SImage();
     }
 
-    GLuint m_vertexShader = 0;
+    GLuint m_vertexShaders[2] = {};  // smooth and flat colour
     std::unordered_map<SShaderKey, SProgram, SShaderKeyHash> m_programs;
     GLuint m_vertexArray = 0;
     GLuint m_vertexBuffer = 0;
