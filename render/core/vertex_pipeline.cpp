@@ -332,7 +332,9 @@ void ProcessPrimitives(const SFixedFunctionState& state, int targetWidth, int ta
 
     for (uint32_t t = 0; t < primitiveCount; ++t) {
         switch (type) {
-            case D3DPT_TRIANGLELIST: sink.Add(prepared[3 * t], prepared[3 * t + 1], prepared[3 * t + 2]); break;
+            case D3DPT_TRIANGLELIST:
+                sink.Add(prepared[3 * t], prepared[3 * t + 1], prepared[3 * t + 2]);
+                break;
             case D3DPT_TRIANGLESTRIP:
                 // Every other strip triangle is reversed so that all keep the
                 // winding of the first.

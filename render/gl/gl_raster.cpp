@@ -109,8 +109,8 @@ struct SShaderKeyHash {
     size_t operator()(const SShaderKey& k) const {
         // Every code is below 16.
         return (k.colorOp << 0) ^ (k.colorArg1 << 4) ^ (k.colorArg2 << 8) ^ (k.alphaOp << 12) ^
-               (k.alphaArg1 << 16) ^ (k.alphaArg2 << 20) ^ (static_cast<size_t>(k.hasTexture) << 24) ^
-               (static_cast<size_t>(k.flatColor) << 25);
+               (k.alphaArg1 << 16) ^ (k.alphaArg2 << 20) ^
+               (static_cast<size_t>(k.hasTexture) << 24) ^ (static_cast<size_t>(k.flatColor) << 25);
     }
 };
 
@@ -124,7 +124,8 @@ SShaderKey ShaderKey(const SRasterState& state, bool hasTexture, bool flatColor)
 }
 
 const char* InterpolationDefine(bool flatColor) {
-    return flatColor ? "#define COLOR_INTERPOLATION flat\n" : "#define COLOR_INTERPOLATION smooth\n";
+    return flatColor ? "#define COLOR_INTERPOLATION flat\n"
+                     : "#define COLOR_INTERPOLATION smooth\n";
 }
 
 // True when each triangle's three vertices carry one colour.
@@ -133,7 +134,9 @@ bool TrianglesHaveOneColour(const SRasterVertex* vertices, size_t count) {
         return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
     };
     for (size_t i = 0; i + 2 < count; i += 3) {
-        if (!same(vertices[i], vertices[i + 1]) || !same(vertices[i], vertices[i + 2])) return false;
+        if (!same(vertices[i], vertices[i + 1]) || !same(vertices[i], vertices[i + 2])) {
+            return false;
+        }
     }
     return true;
 }
