@@ -10,7 +10,7 @@ constexpr int kMaxFps = 1000;
 
 // Every option the program knows, GNU style: "--name VALUE", "--name=VALUE",
 // and for those with a letter "-X VALUE" or "-XVALUE"; "--" ends the options.
-enum class EOption { kHelp, kVersion, kWindowed, kCapture, kVideo, kBenchmark, kCheck, kFps, kFrames, kDirectory };
+enum class EOption { kHelp, kVersion, kWindowed, kCapture, kVideo, kBenchmark, kPerEffect, kCheck, kFps, kFrames, kDirectory };
 
 struct SOptionSpec {
     const char* name;
@@ -26,6 +26,7 @@ constexpr SOptionSpec kOptions[] = {
     {"capture", 0, "a directory", EOption::kCapture},
     {"video", 0, "a file name", EOption::kVideo},
     {"benchmark", 0, nullptr, EOption::kBenchmark},
+    {"per-effect", 0, nullptr, EOption::kPerEffect},
     {"check", 0, nullptr, EOption::kCheck},
     {"fps", 0, "a number", EOption::kFps},
     {"frames", 0, "a number", EOption::kFrames},
@@ -81,6 +82,9 @@ bool Apply(const SOptionSpec& spec, const std::string& shown, const char* value,
             return true;
         case EOption::kBenchmark:
             parsed->benchmark = true;
+            return true;
+        case EOption::kPerEffect:
+            options.perEffect = true;
             return true;
         case EOption::kCheck:
             parsed->check = true;
@@ -170,7 +174,7 @@ bool ReadArguments(int argc, const char* const* argv, SParsed* parsed, std::stri
 const char* UsageText() {
     return "usage: quellbrook [-C DIR] [--windowed]\n"
            "       quellbrook [-C DIR] --capture DIR [--fps N] [--frames N] [--video FILE]\n"
-           "       quellbrook [-C DIR] --benchmark [--fps N] [--frames N]\n"
+           "       quellbrook [-C DIR] --benchmark [--per-effect] [--fps N] [--frames N]\n"
            "       quellbrook [-C DIR] --check\n"
                "       quellbrook --help | --version\n";
 }
@@ -187,7 +191,11 @@ const char* HelpText() {
            "  --video FILE      with --capture: also encode the frames and the music into\n"
            "                    FILE with ffmpeg\n"
            "  --benchmark       render at a fixed frame rate as fast as possible and report\n"
-           "                    the time per frame and per effect\n"
+           "                    the time per frame (mean, p50, p99, max), from whole\n"
+           "                    frames with one drain of the renderer each\n"
+           "  --per-effect      with --benchmark: instead, time each effect's drawing,\n"
+           "                    draining the renderer around every effect (a run of its\n"
+           "                    own, since the drains slow the frames down)\n"
            "  --fps N           frames per second of timeline time (default 60)\n"
            "  --frames N        stop after N frames (default: at the timeline's end)\n"
            "  --check           say which timeline lines will not do what they seem to, and\n"
@@ -220,6 +228,10 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
     }
     if (!result.videoFile.empty() && !parsed.capture) {
         *error = "--video needs --capture";
+        return false;
+    }
+    if (result.perEffect && !parsed.benchmark) {
+        *error = "--per-effect needs --benchmark";
         return false;
     }
     if ((parsed.fpsGiven || parsed.framesGiven) && !parsed.capture && !parsed.benchmark) {

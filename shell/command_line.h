@@ -15,6 +15,7 @@ struct SOptions {
     int fps = 60;
     int64_t maxFrames = -1;  // -1: until the timeline ends
     std::string directory;   // -C: where the presentation is; empty: here
+    bool perEffect = false;  // the benchmark times each effect instead of whole frames
 };
 
 // False, with the reason in *error, for unknown options, missing or bad

@@ -10,8 +10,10 @@ namespace {
 constexpr UINT kMaxTextureSize = 8192;
 // Vertex buffers past this size are refused rather than risked.
 constexpr UINT kMaxVertexBufferBytes = 64u << 20;
-// A batch is drawn once it holds this many vertices, to bound its memory.
-constexpr size_t kMaxBatchVertices = 3 * 65536;
+// A batch is drawn once it holds this many vertices: that bounds its memory,
+// and lets the rasteriser start on a long run of draws with equal states
+// while the next part of it is transformed.
+constexpr size_t kMaxBatchVertices = 3 * 4096;
 
 D3DMATRIX Identity() {
     D3DMATRIX m{};

@@ -184,9 +184,23 @@ int ClipPolygon(SClipVertex* poly, int count) {
     return count;
 }
 
+bool Inside(const SClipVertex& v) {
+    return v.w + v.x >= 0.0f && v.w - v.x >= 0.0f && v.w + v.y >= 0.0f && v.w - v.y >= 0.0f &&
+           v.z >= 0.0f && v.w - v.z >= 0.0f;
+}
+
 bool IsFinite(const SClipVertex& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && std::isfinite(v.w);
 }
+
+// A transformed vertex of the draw and, when it lies inside the view volume,
+// where it falls on screen: triangles of such vertices need no clipping, and
+// a vertex shared by several of them is projected once.
+struct SDrawVertex {
+    SClipVertex clip;
+    SRasterVertex screen;
+    bool inside;
+};
 
 class CTriangleSink {
 public:
@@ -194,7 +208,27 @@ public:
         : m_cull(cull), m_halfWidth(0.5f * static_cast<float>(width)),
           m_halfHeight(0.5f * static_cast<float>(height)), m_out(out) {}
 
-    void Add(const SClipVertex& a, const SClipVertex& b, const SClipVertex& c) {
+    SDrawVertex Prepare(const SClipVertex& v) const {
+        SDrawVertex out;
+        out.clip = v;
+        // Inside the volume w >= |x|, |y| and w >= z >= 0; only w = 0 (the
+        // eye point) has no screen position.
+        out.inside = IsFinite(v) && Inside(v) && v.w > 0.0f;
+        if (out.inside) out.screen = ToScreen(v);
+        return out;
+    }
+
+    void Add(const SDrawVertex& a, const SDrawVertex& b, const SDrawVertex& c) {
+        if (!a.inside || !b.inside || !c.inside) {
+            AddClipped(a.clip, b.clip, c.clip);
+            return;
+        }
+        const SRasterVertex screen[3] = {a.screen, b.screen, c.screen};
+        Emit(screen, 3);
+    }
+
+private:
+    void AddClipped(const SClipVertex& a, const SClipVertex& b, const SClipVertex& c) {
         // Geometry that went to infinity or NaN has no place on screen.
         if (!IsFinite(a) || !IsFinite(b) || !IsFinite(c)) return;
         SClipVertex poly[kMaxPolygon] = {a, b, c};
@@ -208,6 +242,11 @@ public:
             if (!(poly[i].w > 0.0f)) return;
             screen[i] = ToScreen(poly[i]);
         }
+        Emit(screen, count);
+    }
+
+    // Culls the convex polygon by its winding and fans it into triangles.
+    void Emit(const SRasterVertex* screen, int count) {
         // Winding is judged on screen (y down): a positive area is clockwise.
         double area = 0.0;
         for (int i = 0; i < count; ++i) {
@@ -225,7 +264,6 @@ public:
         }
     }
 
-private:
     SRasterVertex ToScreen(const SClipVertex& v) const {
         const float rhw = 1.0f / v.w;
         return {(v.x * rhw + 1.0f) * m_halfWidth,
@@ -286,23 +324,27 @@ void ProcessPrimitives(const SFixedFunctionState& state, int targetWidth, int ta
     const uint64_t count = TriangleVertexCount(type, primitiveCount);
     if (count == 0) return;
     const CTransformer transformer(state, layout);
-    std::vector<SClipVertex> clip(count);
-    for (uint64_t i = 0; i < count; ++i) clip[i] = transformer.Transform(vertices + i * stride);
-
     CTriangleSink sink(state.cull, targetWidth, targetHeight, out);
+    std::vector<SDrawVertex> prepared(count);
+    for (uint64_t i = 0; i < count; ++i) {
+        prepared[i] = sink.Prepare(transformer.Transform(vertices + i * stride));
+    }
+
     for (uint32_t t = 0; t < primitiveCount; ++t) {
         switch (type) {
-            case D3DPT_TRIANGLELIST: sink.Add(clip[3 * t], clip[3 * t + 1], clip[3 * t + 2]); break;
+            case D3DPT_TRIANGLELIST:
+                sink.Add(prepared[3 * t], prepared[3 * t + 1], prepared[3 * t + 2]);
+                break;
             case D3DPT_TRIANGLESTRIP:
                 // Every other strip triangle is reversed so that all keep the
                 // winding of the first.
                 if (t % 2 == 0) {
-                    sink.Add(clip[t], clip[t + 1], clip[t + 2]);
+                    sink.Add(prepared[t], prepared[t + 1], prepared[t + 2]);
                 } else {
-                    sink.Add(clip[t + 1], clip[t], clip[t + 2]);
+                    sink.Add(prepared[t + 1], prepared[t], prepared[t + 2]);
                 }
                 break;
-            default: sink.Add(clip[0], clip[t + 1], clip[t + 2]); break;
+            default: sink.Add(prepared[0], prepared[t + 1], prepared[t + 2]); break;
         }
     }
 }

@@ -2,7 +2,11 @@
 
 #include <epoxy/gl.h>
 
+#include <algorithm>
+#include <initializer_list>
+#include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -15,13 +19,15 @@ namespace {
 constexpr float kShiftX = 0.5f - 1.0f / 128.0f;
 constexpr float kShiftY = 0.5f - 1.0f / 256.0f;
 
-const char* const kVertexShader = R"(#version 330 core
+const char* const kVersion = "#version 330 core\n";
+
+const char* const kVertexShader = R"(
 layout(location = 0) in vec4 aPosition;  // screen x, y, depth, 1/w
 layout(location = 1) in vec4 aColor;
 layout(location = 2) in vec2 aTexCoord;
 uniform vec2 uTargetSize;
 uniform vec2 uShift;
-out vec4 vColor;
+COLOR_INTERPOLATION out vec4 vColor;
 out vec2 vTexCoord;
 void main() {
     float w = 1.0 / aPosition.w;
@@ -33,16 +39,18 @@ void main() {
 }
 )";
 
-// Texture stage 0 of the fixed-function pipeline. Operation and argument
-// codes are Direct3D's.
-const char* const kFragmentShader = R"(#version 330 core
-in vec4 vColor;
+// Texture stage 0 of the fixed-function pipeline, compiled once for each
+// combination of operations, arguments and texture presence that is drawn
+// (the combination comes first, as #defines with Direct3D's codes), so that
+// each program does only its own work: llvmpipe runs every instruction of a
+// general shader for every pixel. COLOR_INTERPOLATION (in both stages) is
+// flat for batches whose triangles each have one colour, which then needs no
+// interpolation at all.
+const char* const kFragmentShader = R"(
+COLOR_INTERPOLATION in vec4 vColor;
 in vec2 vTexCoord;
 uniform sampler2D uTexture;
-uniform bool uHasTexture;
 uniform vec2 uCentreError;
-uniform ivec3 uColorOp;  // operation, argument 1, argument 2
-uniform ivec3 uAlphaOp;
 out vec4 fragColor;
 
 const int OP_DISABLE = 1;
@@ -65,19 +73,82 @@ vec4 Combine(int op, vec4 a1, vec4 a2) {
 }
 
 void main() {
-    vec2 uv = vTexCoord - dFdx(vTexCoord) * uCentreError.x - dFdy(vTexCoord) * uCentreError.y;
-    vec4 texel = uHasTexture ? texture(uTexture, uv) : vec4(0.0, 0.0, 0.0, 1.0);
-    if (uColorOp.x == OP_DISABLE) {
+    if (COLOR_OP == OP_DISABLE) {
         fragColor = vColor;
         return;
     }
-    vec3 rgb = Combine(uColorOp.x, Argument(uColorOp.y, texel), Argument(uColorOp.z, texel)).rgb;
-    float alpha = uAlphaOp.x == OP_DISABLE
+#if HAS_TEXTURE
+    vec2 uv = vTexCoord - dFdx(vTexCoord) * uCentreError.x - dFdy(vTexCoord) * uCentreError.y;
+    vec4 texel = texture(uTexture, uv);
+#else
+    vec4 texel = vec4(0.0, 0.0, 0.0, 1.0);
+#endif
+    vec3 rgb = Combine(COLOR_OP, Argument(COLOR_ARG1, texel), Argument(COLOR_ARG2, texel)).rgb;
+    float alpha = ALPHA_OP == OP_DISABLE
         ? vColor.a
-        : Combine(uAlphaOp.x, Argument(uAlphaOp.y, texel), Argument(uAlphaOp.z, texel)).a;
+        : Combine(ALPHA_OP, Argument(ALPHA_ARG1, texel), Argument(ALPHA_ARG2, texel)).a;
     fragColor = vec4(rgb, alpha);
 }
 )";
+
+// What selects a fragment program: the stage-0 operations and arguments and
+// whether a texture is bound.
+struct SShaderKey {
+    DWORD colorOp, colorArg1, colorArg2, alphaOp, alphaArg1, alphaArg2;
+    bool hasTexture;
+    bool flatColor;
+
+    bool operator==(const SShaderKey& o) const {
+        return colorOp == o.colorOp && colorArg1 == o.colorArg1 && colorArg2 == o.colorArg2 &&
+               alphaOp == o.alphaOp && alphaArg1 == o.alphaArg1 && alphaArg2 == o.alphaArg2 &&
+               hasTexture == o.hasTexture && flatColor == o.flatColor;
+    }
+};
+
+struct SShaderKeyHash {
+    size_t operator()(const SShaderKey& k) const {
+        // Every code is below 16.
+        return (k.colorOp << 0) ^ (k.colorArg1 << 4) ^ (k.colorArg2 << 8) ^ (k.alphaOp << 12) ^
+               (k.alphaArg1 << 16) ^ (k.alphaArg2 << 20) ^
+               (static_cast<size_t>(k.hasTexture) << 24) ^ (static_cast<size_t>(k.flatColor) << 25);
+    }
+};
+
+SShaderKey ShaderKey(const SRasterState& state, bool hasTexture, bool flatColor) {
+    // A disabled stage draws the diffuse colour whatever else is set.
+    if (state.colorOp == D3DTOP_DISABLE) {
+        return {D3DTOP_DISABLE, 0, 0, D3DTOP_DISABLE, 0, 0, false, flatColor};
+    }
+    return {state.colorOp, state.colorArg1, state.colorArg2, state.alphaOp,
+            state.alphaArg1, state.alphaArg2, hasTexture, flatColor};
+}
+
+const char* InterpolationDefine(bool flatColor) {
+    return flatColor ? "#define COLOR_INTERPOLATION flat\n"
+                     : "#define COLOR_INTERPOLATION smooth\n";
+}
+
+// True when each triangle's three vertices carry one colour.
+bool TrianglesHaveOneColour(const SRasterVertex* vertices, size_t count) {
+    auto same = [](const SRasterVertex& a, const SRasterVertex& b) {
+        return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
+    };
+    for (size_t i = 0; i + 2 < count; i += 3) {
+        if (!same(vertices[i], vertices[i + 1]) || !same(vertices[i], vertices[i + 2])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string FragmentDefines(const SShaderKey& k) {
+    return "#define COLOR_OP " + std::to_string(k.colorOp) + "\n#define COLOR_ARG1 " +
+           std::to_string(k.colorArg1) + "\n#define COLOR_ARG2 " + std::to_string(k.colorArg2) +
+           "\n#define ALPHA_OP " + std::to_string(k.alphaOp) + "\n#define ALPHA_ARG1 " +
+           std::to_string(k.alphaArg1) + "\n#define ALPHA_ARG2 " + std::to_string(k.alphaArg2) +
+           "\n#define HAS_TEXTURE " + (k.hasTexture ? "1" : "0") + "\n" +
+           InterpolationDefine(k.flatColor);
+}
 
 GLenum BlendFactor(D3DBLEND blend) {
     switch (blend) {
@@ -102,9 +173,11 @@ GLint Address(DWORD address) {
     return address == D3DTADDRESS_CLAMP ? GL_CLAMP_TO_EDGE : GL_REPEAT;
 }
 
-GLuint CompileShader(GLenum type, const char* source, std::string* error) {
+// `sources` are joined; the first holds the #version line.
+GLuint CompileShader(GLenum type, std::initializer_list<const char*> sources, std::string* error) {
     const GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
+    const std::vector<const char*> parts(sources);
+    glShaderSource(shader, static_cast<GLsizei>(parts.size()), parts.data(), nullptr);
     glCompileShader(shader);
     GLint ok = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -130,45 +203,39 @@ struct SImage {
     int height = 0;
 };
 
+struct SProgram {
+    GLuint program = 0;  // 0 when the driver refused it: such draws are skipped
+    GLint uTargetSize = -1;
+    int targetWidth = 0;  // what uTargetSize holds
+    int targetHeight = 0;
+};
+
+// Once this many vertices have been drawn since the driver was last flushed,
+// it is flushed, so that a software rasteriser (llvmpipe) starts on them
+// while the device transforms the next batch instead of after the frame.
+constexpr size_t kFlushVertices = 3 * 4096;
+
 class CGLRasterBackend : public IRasterBackend {
 public:
     ~CGLRasterBackend() override {
-        for (auto& entry : m_images) Release(entry.second);
+        for (auto& entry : m_images) Release(&entry.second);
+        for (auto& entry : m_programs) glDeleteProgram(entry.second.program);
+        for (GLuint shader : m_vertexShaders) glDeleteShader(shader);
         glDeleteBuffers(1, &m_vertexBuffer);
         glDeleteVertexArrays(1, &m_vertexArray);
         glDeleteSamplers(1, &m_sampler);
-        glDeleteProgram(m_program);
     }
 
     bool Init(std::string* error) {
-        const GLuint vs = CompileShader(GL_VERTEX_SHADER, kVertexShader, error);
-        if (!vs) return false;
-        const GLuint fs = CompileShader(GL_FRAGMENT_SHADER, kFragmentShader, error);
-        if (!fs) {
-            glDeleteShader(vs);
-            return false;
+        for (bool flatColor : {false, true}) {
+            GLuint& shader = m_vertexShaders[flatColor];
+            shader = CompileShader(GL_VERTEX_SHADER,
+                                   {kVersion, InterpolationDefine(flatColor), kVertexShader}, error);
+            if (!shader) return false;
         }
-        m_program = glCreateProgram();
-        glAttachShader(m_program, vs);
-        glAttachShader(m_program, fs);
-        glLinkProgram(m_program);
-        glDeleteShader(vs);
-        glDeleteShader(fs);
-        GLint ok = GL_FALSE;
-        glGetProgramiv(m_program, GL_LINK_STATUS, &ok);
-        if (ok != GL_TRUE) {
-            *error = "shader program failed to link";
-            return false;
-        }
-        m_uTargetSize = glGetUniformLocation(m_program, "uTargetSize");
-        m_uHasTexture = glGetUniformLocation(m_program, "uHasTexture");
-        m_uColorOp = glGetUniformLocation(m_program, "uColorOp");
-        m_uAlphaOp = glGetUniformLocation(m_program, "uAlphaOp");
-        glUseProgram(m_program);
-        glUniform1i(glGetUniformLocation(m_program, "uTexture"), 0);
-        glUniform2f(glGetUniformLocation(m_program, "uShift"), kShiftX, kShiftY);
-        glUniform2f(glGetUniformLocation(m_program, "uCentreError"), 0.5f - kShiftX,
-                    0.5f - kShiftY);
+        // The program of the default stage state, so that a driver refusing
+        // the shaders is found at start-up.
+        if (!Program(ShaderKey(SRasterState(), true, false), error)->program) return false;
 
         glGenVertexArrays(1, &m_vertexArray);
         glBindVertexArray(m_vertexArray);
@@ -186,11 +253,16 @@ public:
                               reinterpret_cast<const void*>(offsetof(SRasterVertex, u)));
         glGenSamplers(1, &m_sampler);
         glBindSampler(0, m_sampler);
+        glActiveTexture(GL_TEXTURE0);
 
         glDisable(GL_DEPTH_TEST);
+        // Triangles arrive clipped; clipping them again to depth 0..1 could
+        // only shave off what rounding put a hair outside.
+        glEnable(GL_DEPTH_CLAMP);
         glDisable(GL_CULL_FACE);  // culled on the CPU, where winding is judged
         glDisable(GL_SCISSOR_TEST);
         glDisable(GL_DITHER);
+        glDisable(GL_BLEND);
         glBlendEquation(GL_FUNC_ADD);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
@@ -206,14 +278,14 @@ public:
         image.width = width;
         image.height = height;
         glGenTextures(1, &image.texture);
-        glBindTexture(GL_TEXTURE_2D, image.texture);
+        BindTexture(image.texture);
         // Only level 0 exists; sampling never looks for other levels.
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         ClearErrors();
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
                      nullptr);
         if (glGetError() != GL_NO_ERROR) {
-            Release(image);
+            Release(&image);
             return 0;
         }
         glGenFramebuffers(1, &image.framebuffer);
@@ -222,7 +294,7 @@ public:
         const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
         BindTarget();
         if (!complete) {
-            Release(image);
+            Release(&image);
             return 0;
         }
         const uint32_t id = m_nextId++;
@@ -234,14 +306,14 @@ public:
         auto it = m_images.find(id);
         if (it == m_images.end()) return;
         if (m_target == id) m_target = 0;
-        Release(it->second);
+        Release(&it->second);
         m_images.erase(it);
     }
 
     void UploadImage(uint32_t id, const uint8_t* bgra, int pitch) override {
         const SImage* image = Find(id);
         if (!image) return;
-        glBindTexture(GL_TEXTURE_2D, image->texture);
+        BindTexture(image->texture);
         glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch / 4);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image->width, image->height, GL_BGRA,
                         GL_UNSIGNED_BYTE, bgra);
@@ -283,28 +355,33 @@ public:
         if (count == 0 || !Find(m_target)) return;
         if (m_windowBound) BindTarget();
         const SImage* texture = Find(state.texture);
-        glActiveTexture(GL_TEXTURE0);
-        glBindTexture(GL_TEXTURE_2D, texture ? texture->texture : 0);
-        glUniform1i(m_uHasTexture, texture ? 1 : 0);
-        glSamplerParameteri(m_sampler, GL_TEXTURE_MAG_FILTER, Filter(state.magFilter));
-        glSamplerParameteri(m_sampler, GL_TEXTURE_MIN_FILTER, Filter(state.minFilter));
-        glSamplerParameteri(m_sampler, GL_TEXTURE_WRAP_S, Address(state.addressU));
-        glSamplerParameteri(m_sampler, GL_TEXTURE_WRAP_T, Address(state.addressV));
-        glUniform3i(m_uColorOp, static_cast<GLint>(state.colorOp), static_cast<GLint>(state.colorArg1),
-                    static_cast<GLint>(state.colorArg2));
-        glUniform3i(m_uAlphaOp, static_cast<GLint>(state.alphaOp), static_cast<GLint>(state.alphaArg1),
-                    static_cast<GLint>(state.alphaArg2));
-        if (state.blendEnable) {
-            glEnable(GL_BLEND);
-            // One pair of factors for colour and alpha alike, as Direct3D 8 has.
-            glBlendFunc(BlendFactor(state.srcBlend), BlendFactor(state.destBlend));
-        } else {
-            glDisable(GL_BLEND);
+        std::string error;
+        const bool flatColor = TrianglesHaveOneColour(vertices, count);
+        SProgram* program = Program(ShaderKey(state, texture != nullptr, flatColor), &error);
+        if (!program->program) return;
+        UseProgram(program);
+        BindTexture(texture ? texture->texture : 0);
+        if (texture) SetSampler(state);
+        SetBlend(state);
+        // One store, overwritten by each draw: a new store per draw costs
+        // llvmpipe an allocation and its page faults every time. Writing
+        // over the last draw's vertices does not wait: llvmpipe has consumed
+        // them when the draw returns, and other drivers stage the update of
+        // a buffer still in use.
+        const size_t bytes = count * sizeof(SRasterVertex);
+        if (bytes > m_vertexCapacity) {
+            m_vertexCapacity = std::max(bytes, 2 * m_vertexCapacity);
+            glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m_vertexCapacity), nullptr,
+                         GL_STREAM_DRAW);
         }
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count * sizeof(SRasterVertex)),
-                     vertices, GL_STREAM_DRAW);
+        glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), vertices);
         glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(count));
         ++m_drawCalls;
+        m_unflushedVertices += count;
+        if (m_unflushedVertices >= kFlushVertices) {
+            glFlush();
+            m_unflushedVertices = 0;
+        }
     }
 
     void CopyRect(uint32_t source, const SRasterRect& rect, uint32_t dest, int destX,
@@ -345,7 +422,10 @@ public:
         m_windowBound = true;
     }
 
-    void Finish() override { glFinish(); }
+    void Finish() override {
+        glFinish();
+        m_unflushedVertices = 0;
+    }
 
     uint64_t DrawCallCount() const override { return m_drawCalls; }
 
@@ -355,29 +435,122 @@ private:
         return it == m_images.end() ? nullptr : &it->second;
     }
 
+    // The program for `key`, built at its first use. Its `program` is 0, with
+    // the reason in *error, when the driver refused it.
+    SProgram* Program(const SShaderKey& key, std::string* error) {
+        auto found = m_programs.find(key);
+        if (found != m_programs.end()) return &found->second;
+        SProgram& entry = m_programs[key];
+        const std::string defines = FragmentDefines(key);
+        const GLuint fs =
+            CompileShader(GL_FRAGMENT_SHADER, {kVersion, defines.c_str(), kFragmentShader}, error);
+        if (!fs) return &entry;
+        const GLuint program = glCreateProgram();
+        glAttachShader(program, m_vertexShaders[key.flatColor]);
+        glAttachShader(program, fs);
+        glLinkProgram(program);
+        glDeleteShader(fs);
+        GLint ok = GL_FALSE;
+        glGetProgramiv(program, GL_LINK_STATUS, &ok);
+        if (ok != GL_TRUE) {
+            *error = "shader program failed to link";
+            glDeleteProgram(program);
+            return &entry;
+        }
+        entry.program = program;
+        entry.uTargetSize = glGetUniformLocation(program, "uTargetSize");
+        glUseProgram(program);
+        m_boundProgram = program;
+        glUniform1i(glGetUniformLocation(program, "uTexture"), 0);
+        glUniform2f(glGetUniformLocation(program, "uShift"), kShiftX, kShiftY);
+        glUniform2f(glGetUniformLocation(program, "uCentreError"), 0.5f - kShiftX, 0.5f - kShiftY);
+        return &entry;
+    }
+
+    void UseProgram(SProgram* program) {
+        if (m_boundProgram != program->program) {
+            glUseProgram(program->program);
+            m_boundProgram = program->program;
+        }
+        if (program->targetWidth != m_targetWidth || program->targetHeight != m_targetHeight) {
+            glUniform2f(program->uTargetSize, static_cast<float>(m_targetWidth),
+                        static_cast<float>(m_targetHeight));
+            program->targetWidth = m_targetWidth;
+            program->targetHeight = m_targetHeight;
+        }
+    }
+
+    // Unit 0 is the only texture unit used.
+    void BindTexture(GLuint texture) {
+        if (m_boundTexture == texture) return;
+        glBindTexture(GL_TEXTURE_2D, texture);
+        m_boundTexture = texture;
+    }
+
+    void SetSampler(const SRasterState& state) {
+        const GLint sampler[4] = {Filter(state.magFilter), Filter(state.minFilter),
+                                  Address(state.addressU), Address(state.addressV)};
+        static constexpr GLenum kNames[4] = {GL_TEXTURE_MAG_FILTER, GL_TEXTURE_MIN_FILTER,
+                                             GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T};
+        for (int i = 0; i < 4; ++i) {
+            if (m_samplerState[i] == sampler[i]) continue;
+            glSamplerParameteri(m_sampler, kNames[i], sampler[i]);
+            m_samplerState[i] = sampler[i];
+        }
+    }
+
+    void SetBlend(const SRasterState& state) {
+        if (state.blendEnable != m_blendEnabled) {
+            if (state.blendEnable) {
+                glEnable(GL_BLEND);
+            } else {
+                glDisable(GL_BLEND);
+            }
+            m_blendEnabled = state.blendEnable;
+        }
+        if (!state.blendEnable) return;
+        const GLenum src = BlendFactor(state.srcBlend), dest = BlendFactor(state.destBlend);
+        if (src == m_srcBlend && dest == m_destBlend) return;
+        // One pair of factors for colour and alpha alike, as Direct3D 8 has.
+        glBlendFunc(src, dest);
+        m_srcBlend = src;
+        m_destBlend = dest;
+    }
+
     void BindTarget() {
         m_windowBound = false;
         const SImage* target = Find(m_target);
         glBindFramebuffer(GL_FRAMEBUFFER, target ? target->framebuffer : 0);
-        if (target) glViewport(0, 0, target->width, target->height);
-        if (target) glUniform2f(m_uTargetSize, static_cast<float>(target->width),
-                                static_cast<float>(target->height));
+        if (!target) return;
+        glViewport(0, 0, target->width, target->height);
+        m_targetWidth = target->width;
+        m_targetHeight = target->height;
     }
 
-    static void Release(SImage& image) {
-        glDeleteFramebuffers(1, &image.framebuffer);
-        glDeleteTextures(1, &image.texture);
-        image = SImage();
+    void Release(SImage* image) {
+        glDeleteFramebuffers(1, &image->framebuffer);
+        glDeleteTextures(1, &image->texture);
+        // Deleting a bound texture unbinds it.
+        if (m_boundTexture == image->texture) m_boundTexture = 0;
+        *image = SImage();
     }
 
-    GLuint m_program = 0;
+    GLuint m_vertexShaders[2] = {};  // smooth and flat colour
+    std::unordered_map<SShaderKey, SProgram, SShaderKeyHash> m_programs;
     GLuint m_vertexArray = 0;
     GLuint m_vertexBuffer = 0;
+    size_t m_vertexCapacity = 0;  // bytes in m_vertexBuffer's store
+    size_t m_unflushedVertices = 0;
     GLuint m_sampler = 0;
-    GLint m_uTargetSize = -1;
-    GLint m_uHasTexture = -1;
-    GLint m_uColorOp = -1;
-    GLint m_uAlphaOp = -1;
+    // The GL state last set, so that what has not changed is not set again.
+    GLuint m_boundProgram = 0;
+    GLuint m_boundTexture = 0;
+    GLint m_samplerState[4] = {-1, -1, -1, -1};
+    bool m_blendEnabled = false;
+    GLenum m_srcBlend = GL_NONE;
+    GLenum m_destBlend = GL_NONE;
+    int m_targetWidth = 0;
+    int m_targetHeight = 0;
     std::unordered_map<uint32_t, SImage> m_images;
     uint32_t m_nextId = 1;
     uint32_t m_target = 0;

@@ -1,5 +1,5 @@
-// --benchmark: the fixed-step run as fast as the GPU allows, timed per frame
-// and per effect.
+// --benchmark: the fixed-step run as fast as the GPU allows, timed by whole
+// frames; with --per-effect a run of its own timed effect by effect.
 #pragma once
 
 #include "shell/command_line.h"

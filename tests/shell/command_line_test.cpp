@@ -33,6 +33,10 @@ TEST(CommandLine, ModesAndTheirOptions) {
     EXPECT_EQ(options.mode, ERunMode::kBenchmark);
     EXPECT_EQ(options.fps, 60);
     EXPECT_EQ(options.maxFrames, -1);
+    EXPECT_FALSE(options.perEffect);
+
+    ASSERT_TRUE(Parse({"--benchmark", "--per-effect"}, &options, &error));
+    EXPECT_TRUE(options.perEffect);
 
     ASSERT_TRUE(Parse({"-C", "demo", "--check"}, &options, &error));
     EXPECT_EQ(options.mode, ERunMode::kCheck);
@@ -82,6 +86,8 @@ TEST(CommandLine, RefusesWhatItCannotDo) {
         {"--benchmark", "--windowed"},
         {"--check", "--capture", "d"},
         {"--windowed", "--check"},
+        {"--per-effect"},
+        {"--capture", "d", "--per-effect"},
     };
     for (const auto& args : bad) {
         SOptions options;
