@@ -72,12 +72,13 @@ bool SetupTriangle(const SRasterVertex* v, bool textured, int width, int height,
     if (cross == 0) return false;
     t.longEdgeLeft = cross > 0;
 
-    // Rows and columns whose centres lie in [top, bottom) and [left, right).
-    t.rowBegin = std::max(CeilSub(t.y[0]), 0);
-    t.rowEnd = std::min(CeilSub(t.y[2]), height);
+    // Rows and columns whose sample points lie in [top, bottom) and
+    // [left, right), widened by one for centres on a shallow edge.
+    t.rowBegin = std::max(CeilSub(t.y[0] - kSampleY), 0);
+    t.rowEnd = std::min(CeilSub(t.y[2] - kSampleY), height);
     if (t.rowBegin >= t.rowEnd) return false;
-    const int32_t left = CeilSub(std::min({t.x[0], t.x[1], t.x[2]}));
-    const int32_t right = CeilSub(std::max({t.x[0], t.x[1], t.x[2]}));
+    const int32_t left = CeilSub(std::min({t.x[0], t.x[1], t.x[2]})) - 1;
+    const int32_t right = CeilSub(std::max({t.x[0], t.x[1], t.x[2]})) + 1;
     if (right <= 0 || left >= width || left >= right) return false;
     t.refX = std::max(left, 0);
     t.refY = t.rowBegin;

@@ -12,6 +12,18 @@ struct SRasterVertex;
 // exactly on that grid.
 constexpr int kSubPixelBits = 8;
 constexpr int kSubPixels = 1 << kSubPixelBits;
+// Pixel centres lie on integers. A pixel is covered when the point
+// (x + 2/256, y + 1/256) lies inside the triangle, boundaries half open
+// (left and top in, right and bottom out), and when an edge runs exactly
+// through its centre, when the triangle lies right of that edge (below it
+// if horizontal): Direct3D's top-left rule. The point a hair right of and
+// below the centre decides ties the top-left way for every edge steeper
+// than 1:2 by itself; it is the same point the OpenGL backend samples at
+// (it must shift Direct3D's centres by a hair less than OpenGL's half
+// pixel), so that both backends cover alike where an edge passes within a
+// hair of a centre.
+constexpr int kSampleX = 2;
+constexpr int kSampleY = 1;
 // Corners farther out than this are refused, so that every coverage sum is
 // exact in a double (the device clips to the target, well inside it).
 constexpr float kMaxCoordinate = 16384.0f;
@@ -27,7 +39,7 @@ enum EPlane { kPlaneQ, kPlaneR, kPlaneG, kPlaneB, kPlaneA, kPlaneU, kPlaneV, kPl
 
 struct STriangle {
     int32_t x[3], y[3];  // snapped corners, top (smallest y) first
-    int32_t rowBegin, rowEnd;  // rows whose centres may be covered, inside the target
+    int32_t rowBegin, rowEnd;  // rows whose sample points may be covered, inside the target
     int32_t refX, refY;
     uint32_t command;  // index of the draw it belongs to
     bool longEdgeLeft;  // the edge from corner 0 to corner 2 bounds rows on the left
