@@ -68,6 +68,20 @@ EAddress Address(DWORD mode, int size) {
     return (size & (size - 1)) == 0 ? kAddressWrapMask : kAddressWrap;
 }
 
+// Whether stage 0 reads its texture at all.
+bool UsesTexture(const SRasterState& s) {
+    if (s.colorOp == D3DTOP_DISABLE) return false;
+    auto reads = [](D3DTEXTUREOP op, DWORD arg1, DWORD arg2) {
+        switch (op) {
+            case D3DTOP_DISABLE: return false;
+            case D3DTOP_SELECTARG1: return arg1 == D3DTA_TEXTURE;
+            case D3DTOP_SELECTARG2: return arg2 == D3DTA_TEXTURE;
+            default: return arg1 == D3DTA_TEXTURE || arg2 == D3DTA_TEXTURE;
+        }
+    };
+    return reads(s.colorOp, s.colorArg1, s.colorArg2) || reads(s.alphaOp, s.alphaArg1, s.alphaArg2);
+}
+
 bool HasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
@@ -209,7 +223,10 @@ private:
         c.target = target->pixels.data();
         c.width = target->width;
         c.height = target->height;
-        const SImage* texture = s.texture != m_target ? Find(s.texture) : nullptr;
+        // A texture the stage never reads is not sampled (the pixel board
+        // draws untextured with the pictures' texture still set). Nor is
+        // the target itself, which the workers are writing.
+        const SImage* texture = UsesTexture(s) && s.texture != m_target ? Find(s.texture) : nullptr;
         ETextureMode mode = kTexNone;
         if (texture) {
             c.texels = texture->pixels.data();

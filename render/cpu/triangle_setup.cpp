@@ -44,28 +44,22 @@ bool SetupTriangle(const SRasterVertex* v, bool textured, int width, int height,
     for (int i = 0; i < 3; ++i) {
         if (!Usable(v[i].x) || !Usable(v[i].y)) return false;
     }
-    int order[3] = {0, 1, 2};
-    // Top first; equal heights keep their order, so the result never
-    // depends on anything but the vertices.
-    std::stable_sort(order, order + 3, [v](int a, int b) { return v[a].y < v[b].y; });
     STriangle& t = *out;
     for (int i = 0; i < 3; ++i) {
-        t.x[i] = Snap(v[order[i]].x);
-        t.y[i] = Snap(v[order[i]].y);
+        t.x[i] = Snap(v[i].x);
+        t.y[i] = Snap(v[i].y);
     }
-    // Snapping may reorder corners of nearly equal height.
-    if (t.y[1] < t.y[0]) {
-        std::swap(t.x[0], t.x[1]);
-        std::swap(t.y[0], t.y[1]);
-    }
-    if (t.y[2] < t.y[1]) {
-        std::swap(t.x[1], t.x[2]);
-        std::swap(t.y[1], t.y[2]);
-        if (t.y[1] < t.y[0]) {
-            std::swap(t.x[0], t.x[1]);
-            std::swap(t.y[0], t.y[1]);
+    // Top first, on the snapped grid; equal heights keep their order, so
+    // the result depends on nothing but the vertices.
+    auto order = [&t](int a, int b) {
+        if (t.y[b] < t.y[a]) {
+            std::swap(t.x[a], t.x[b]);
+            std::swap(t.y[a], t.y[b]);
         }
-    }
+    };
+    order(0, 1);
+    order(1, 2);
+    order(0, 1);
     // Positive when corner 1 lies right of the long edge (y grows down).
     const int64_t cross = static_cast<int64_t>(t.x[1] - t.x[0]) * (t.y[2] - t.y[0]) -
                           static_cast<int64_t>(t.y[1] - t.y[0]) * (t.x[2] - t.x[0]);
