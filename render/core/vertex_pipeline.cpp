@@ -151,30 +151,47 @@ SClipVertex Lerp(const SClipVertex& a, const SClipVertex& b, float t) {
             mix(a.g, b.g), mix(a.b, b.b), mix(a.a, b.a),   mix(a.u, b.u), mix(a.v, b.v)};
 }
 
-// Signed distance to each face of the view volume; inside where >= 0.
-float PlaneDistance(const SClipVertex& v, int plane) {
+// Signed distance to each face of the clipping volume; inside where >= 0.
+// In x and y that is the guard band, `guardX` and `guardY` times the view
+// volume, so that triangles crossing the target's edges reach the backend
+// whole and it clips them to the target while drawing; only those reaching
+// past the band, or past the near and far planes, are cut here.
+float PlaneDistance(const SClipVertex& v, int plane, float guardX, float guardY) {
     switch (plane) {
-        case 0: return v.w + v.x;
-        case 1: return v.w - v.x;
-        case 2: return v.w + v.y;
-        case 3: return v.w - v.y;
+        case 0: return guardX * v.w + v.x;
+        case 1: return guardX * v.w - v.x;
+        case 2: return guardY * v.w + v.y;
+        case 3: return guardY * v.w - v.y;
         case 4: return v.z;
         default: return v.w - v.z;
     }
 }
 
+// Bits 0-5: outside the clipping planes above; bits 6-9: outside the view
+// volume's sides in x and y (the target's edges).
+unsigned Outcode(const SClipVertex& v, float guardX, float guardY) {
+    unsigned code = 0;
+    for (int plane = 0; plane < 6; ++plane) {
+        if (PlaneDistance(v, plane, guardX, guardY) < 0.0f) code |= 1u << plane;
+        if (plane < 4 && PlaneDistance(v, plane, 1.0f, 1.0f) < 0.0f) code |= 1u << (plane + 6);
+    }
+    return code;
+}
+
 // A triangle clipped by six planes has at most 3 + 6 corners.
 constexpr int kMaxPolygon = 9;
 
-int ClipPolygon(SClipVertex* poly, int count) {
+// Clips against the planes whose bits are set in `planes`.
+int ClipPolygon(SClipVertex* poly, int count, unsigned planes, float guardX, float guardY) {
     SClipVertex next[kMaxPolygon];
     for (int plane = 0; plane < 6 && count > 0; ++plane) {
+        if ((planes & (1u << plane)) == 0) continue;
         int outCount = 0;
         for (int i = 0; i < count; ++i) {
             const SClipVertex& a = poly[i];
             const SClipVertex& b = poly[(i + 1) % count];
-            const float da = PlaneDistance(a, plane);
-            const float db = PlaneDistance(b, plane);
+            const float da = PlaneDistance(a, plane, guardX, guardY);
+            const float db = PlaneDistance(b, plane, guardX, guardY);
             if (da >= 0.0f) next[outCount++] = a;
             if ((da >= 0.0f) != (db >= 0.0f)) next[outCount++] = Lerp(a, b, da / (da - db));
         }
@@ -192,13 +209,23 @@ class CTriangleSink {
 public:
     CTriangleSink(D3DCULL cull, int width, int height, std::vector<SRasterVertex>* out)
         : m_cull(cull), m_halfWidth(0.5f * static_cast<float>(width)),
-          m_halfHeight(0.5f * static_cast<float>(height)), m_out(out) {}
+          m_halfHeight(0.5f * static_cast<float>(height)),
+          m_guardX(1.0f + kGuardBandPixels / m_halfWidth), m_guardY(1.0f + kGuardBandPixels / m_halfHeight),
+          m_out(out) {}
 
     void Add(const SClipVertex& a, const SClipVertex& b, const SClipVertex& c) {
         // Geometry that went to infinity or NaN has no place on screen.
         if (!IsFinite(a) || !IsFinite(b) || !IsFinite(c)) return;
+        const unsigned ca = Outcode(a, m_guardX, m_guardY);
+        const unsigned cb = Outcode(b, m_guardX, m_guardY);
+        const unsigned cc = Outcode(c, m_guardX, m_guardY);
+        // Wholly beyond one side of the view volume: nothing to draw. Bits
+        // 0-3 are implied by 6-9, 4 and 5 are the view volume's own.
+        if ((ca & cb & cc & 0x3F0u) != 0) return;
         SClipVertex poly[kMaxPolygon] = {a, b, c};
-        const int count = ClipPolygon(poly, 3);
+        int count = 3;
+        const unsigned cut = (ca | cb | cc) & 0x3Fu;
+        if (cut != 0) count = ClipPolygon(poly, 3, cut, m_guardX, m_guardY);
         if (count < 3) return;
 
         SRasterVertex screen[kMaxPolygon];
@@ -243,6 +270,8 @@ private:
     D3DCULL m_cull;
     float m_halfWidth;
     float m_halfHeight;
+    float m_guardX;
+    float m_guardY;
     std::vector<SRasterVertex>* m_out;
 };
 
