@@ -205,35 +205,53 @@ bool IsFinite(const SClipVertex& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && std::isfinite(v.w);
 }
 
+// Geometry that went to infinity or NaN has no place on screen.
+constexpr unsigned kNotFinite = 1u << 10;
+
+// Turns a draw's transformed vertices into screen triangles. Each vertex's
+// outcode and screen position are worked out once, however many triangles
+// of a strip or fan share it.
 class CTriangleSink {
 public:
-    CTriangleSink(D3DCULL cull, int width, int height, std::vector<SRasterVertex>* out)
+    CTriangleSink(D3DCULL cull, int width, int height, const std::vector<SClipVertex>& clip,
+                  std::vector<SRasterVertex>* out)
         : m_cull(cull), m_halfWidth(0.5f * static_cast<float>(width)),
           m_halfHeight(0.5f * static_cast<float>(height)),
           m_guardX(1.0f + kGuardBandPixels / m_halfWidth), m_guardY(1.0f + kGuardBandPixels / m_halfHeight),
-          m_out(out) {}
+          m_clip(clip), m_codes(clip.size()), m_screen(clip.size()), m_out(out) {
+        for (size_t i = 0; i < clip.size(); ++i) {
+            const SClipVertex& v = clip[i];
+            m_codes[i] = IsFinite(v) ? Outcode(v, m_guardX, m_guardY) : kNotFinite;
+            // A vertex inside the clipping volume with w > 0 goes to the
+            // screen as it is; the others only as corners of clipped polygons.
+            if ((m_codes[i] & 0x3Fu) == 0 && v.w > 0.0f) m_screen[i] = ToScreen(v);
+        }
+    }
 
-    void Add(const SClipVertex& a, const SClipVertex& b, const SClipVertex& c) {
-        // Geometry that went to infinity or NaN has no place on screen.
-        if (!IsFinite(a) || !IsFinite(b) || !IsFinite(c)) return;
-        const unsigned ca = Outcode(a, m_guardX, m_guardY);
-        const unsigned cb = Outcode(b, m_guardX, m_guardY);
-        const unsigned cc = Outcode(c, m_guardX, m_guardY);
+    void Add(size_t ia, size_t ib, size_t ic) {
+        const unsigned ca = m_codes[ia], cb = m_codes[ib], cc = m_codes[ic];
+        if (((ca | cb | cc) & kNotFinite) != 0) return;
         // Wholly beyond one side of the view volume: nothing to draw. Bits
         // 0-3 are implied by 6-9, 4 and 5 are the view volume's own.
         if ((ca & cb & cc & 0x3F0u) != 0) return;
-        SClipVertex poly[kMaxPolygon] = {a, b, c};
-        int count = 3;
         const unsigned cut = (ca | cb | cc) & 0x3Fu;
-        if (cut != 0) count = ClipPolygon(poly, 3, cut, m_guardX, m_guardY);
-        if (count < 3) return;
-
         SRasterVertex screen[kMaxPolygon];
-        for (int i = 0; i < count; ++i) {
+        int count = 3;
+        if (cut == 0) {
             // Only the eye point itself can be left with w = 0; it has no
             // place on screen.
-            if (!(poly[i].w > 0.0f)) return;
-            screen[i] = ToScreen(poly[i]);
+            if (!(m_clip[ia].w > 0.0f) || !(m_clip[ib].w > 0.0f) || !(m_clip[ic].w > 0.0f)) return;
+            screen[0] = m_screen[ia];
+            screen[1] = m_screen[ib];
+            screen[2] = m_screen[ic];
+        } else {
+            SClipVertex poly[kMaxPolygon] = {m_clip[ia], m_clip[ib], m_clip[ic]};
+            count = ClipPolygon(poly, 3, cut, m_guardX, m_guardY);
+            if (count < 3) return;
+            for (int i = 0; i < count; ++i) {
+                if (!(poly[i].w > 0.0f)) return;
+                screen[i] = ToScreen(poly[i]);
+            }
         }
         // Winding is judged on screen (y down): a positive area is clockwise.
         double area = 0.0;
@@ -272,6 +290,9 @@ private:
     float m_halfHeight;
     float m_guardX;
     float m_guardY;
+    const std::vector<SClipVertex>& m_clip;
+    std::vector<unsigned> m_codes;
+    std::vector<SRasterVertex> m_screen;
     std::vector<SRasterVertex>* m_out;
 };
 
@@ -318,20 +339,20 @@ void ProcessPrimitives(const SFixedFunctionState& state, int targetWidth, int ta
     std::vector<SClipVertex> clip(count);
     for (uint64_t i = 0; i < count; ++i) clip[i] = transformer.Transform(vertices + i * stride);
 
-    CTriangleSink sink(state.cull, targetWidth, targetHeight, out);
+    CTriangleSink sink(state.cull, targetWidth, targetHeight, clip, out);
     for (uint32_t t = 0; t < primitiveCount; ++t) {
         switch (type) {
-            case D3DPT_TRIANGLELIST: sink.Add(clip[3 * t], clip[3 * t + 1], clip[3 * t + 2]); break;
+            case D3DPT_TRIANGLELIST: sink.Add(3 * t, 3 * t + 1, 3 * t + 2); break;
             case D3DPT_TRIANGLESTRIP:
                 // Every other strip triangle is reversed so that all keep the
                 // winding of the first.
                 if (t % 2 == 0) {
-                    sink.Add(clip[t], clip[t + 1], clip[t + 2]);
+                    sink.Add(t, t + 1, t + 2);
                 } else {
-                    sink.Add(clip[t + 1], clip[t], clip[t + 2]);
+                    sink.Add(t + 1, t, t + 2);
                 }
                 break;
-            default: sink.Add(clip[0], clip[t + 1], clip[t + 2]); break;
+            default: sink.Add(0, t + 1, t + 2); break;
         }
     }
 }
