@@ -76,7 +76,7 @@ void PrintEffectTimes(const std::vector<SEffectTime>& times, double framesMs) {
 int RunBenchmark(const SOptions& options) {
     CHeadlessRun run(options.fps);
     std::string error;
-    if (!run.Start(&error)) {
+    if (!run.Start(options.renderer, options.threads, &error)) {
         std::fprintf(stderr, "quellbrook: %s\n", error.c_str());
         return 1;
     }
@@ -84,7 +84,8 @@ int RunBenchmark(const SOptions& options) {
 
     CEffectTimer effectTimer;
     g_effectManager.SetRenderObserver(CEffectTimer::Observe, &effectTimer);
-    CProgress progress("benchmark", stderr);
+    const std::string label = "benchmark with " + run.RendererName();
+    CProgress progress(label.c_str(), stderr);
     std::vector<double> frameMs;
     Clock::time_point frameStart;
     float clock = 0.0f;
@@ -111,6 +112,7 @@ int RunBenchmark(const SOptions& options) {
 
     double totalMs = 0.0;
     for (double ms : frameMs) totalMs += ms;
+    std::printf("renderer: %s: %s\n", run.RendererName().c_str(), run.RendererWhy().c_str());
     PrintEffectTimes(effectTimer.Times(), totalMs);
     std::printf("%s\n", FormatBenchmarkLine(SummariseFrameTimes(frameMs)).c_str());
     return 0;
