@@ -19,6 +19,8 @@ constexpr int kBandRows = 32;
 // Draws wait until something needs their result; past this many vertices
 // they are drawn anyway, to bound the memory they hold.
 constexpr size_t kMaxPendingVertices = 3u << 20;
+// Past this many, pending triangles go to the workers in the background.
+constexpr size_t kBackgroundVertices = 3u * 8192;
 constexpr int kMaxWorkers = 64;
 
 struct SImage {
@@ -90,9 +92,9 @@ bool HasAvx2() {
 class CCpuRasterBackend : public IRasterBackend {
 public:
     CCpuRasterBackend(const SCpuRasterOptions& options, const SKernelTable& kernels)
-        : m_pool(CpuRasterWorkers(options.threads)), m_kernels(kernels), m_show(options.show) {
-        m_setup.resize(static_cast<size_t>(m_pool.Size()));
-    }
+        : m_pool(CpuRasterWorkers(options.threads)), m_kernels(kernels), m_show(options.show) {}
+
+    ~CCpuRasterBackend() override { FinishFlight(); }
 
     uint32_t CreateImage(int width, int height) override {
         if (width <= 0 || height <= 0) return 0;
@@ -145,7 +147,7 @@ public:
         command.clear = true;
         command.rect = rect ? *rect : SRasterRect{0, 0, target->width, target->height};
         command.colour = colour;  // A8R8G8B8 is BGRA in memory
-        m_commands.push_back(command);
+        m_pending.commands.push_back(command);
     }
 
     void DrawTriangles(const SRasterState& state, const SRasterVertex* vertices,
@@ -153,16 +155,21 @@ public:
         ++m_drawCalls;
         count -= count % 3;
         if (count == 0 || !Find(m_target)) return;
-        const size_t first = m_vertices.size() / 3;
-        if (m_commands.empty() || m_commands.back().clear || m_commands.back().state != state) {
+        std::vector<SCommand>& commands = m_pending.commands;
+        std::vector<SRasterVertex>& pending = m_pending.vertices;
+        const size_t first = pending.size() / 3;
+        if (commands.empty() || commands.back().clear || commands.back().state != state) {
             SCommand command;
             command.state = state;
             command.firstTriangle = first;
-            m_commands.push_back(command);
+            commands.push_back(command);
         }
-        m_vertices.insert(m_vertices.end(), vertices, vertices + count);
-        m_commands.back().endTriangle = m_vertices.size() / 3;
-        if (m_vertices.size() >= kMaxPendingVertices) Flush();
+        pending.insert(pending.end(), vertices, vertices + count);
+        commands.back().endTriangle = pending.size() / 3;
+        // Enough for the workers to start on while the device goes on with
+        // its vertices.
+        if (m_pool.Size() > 1 && pending.size() >= kBackgroundVertices) Launch(true);
+        if (pending.size() >= kMaxPendingVertices) Flush();
     }
 
     void CopyRect(uint32_t source, const SRasterRect& rect, uint32_t dest, int destX,
@@ -254,56 +261,106 @@ private:
         return plan;
     }
 
-    // Carries out every waiting command: the workers first set up the
-    // triangles (each a share of them, in order), then draw bands of rows,
-    // each band by one worker through all commands in order, so every pixel
-    // sees the same operations in the same order whoever draws it.
-    void Flush() {
-        if (m_commands.empty()) return;
-        SImage* target = Find(m_target);
-        if (!target) {
-            m_commands.clear();
-            m_vertices.clear();
-            return;
-        }
-        std::vector<SDrawPlan> plans(m_commands.size());
-        for (size_t i = 0; i < m_commands.size(); ++i) {
-            if (!m_commands[i].clear) plans[i] = Plan(m_commands[i].state, target);
-        }
-        const int workers = m_pool.Size();
-        const int bands = (target->height + kBandRows - 1) / kBandRows;
-        const size_t triangles = m_vertices.size() / 3;
-        if (triangles > 0) {
-            m_pool.Run([&](int worker) {
-                SetUpShare(worker, workers, triangles, bands, plans, *target);
-            });
-        }
+    // Commands in the order given, with what drawing them needs. Recorded
+    // while pending, then drawn: the workers first set up the triangles
+    // (each a share of them, in order), then draw bands of rows, each band
+    // by one worker through all commands in order, so every pixel sees the
+    // same operations in the same order whoever draws it.
+    struct SBatch {
+        std::vector<SCommand> commands;
+        std::vector<SRasterVertex> vertices;
+        std::vector<SDrawPlan> plans;
+        std::vector<SSetupShare> shares;
+        SImage* target = nullptr;
+        int workers = 0;  // setting up, one share each
+        int bands = 0;
+        std::atomic<int> setUp{0};  // workers done setting up
         std::atomic<int> nextBand{0};
-        m_pool.Run([&](int) {
-            for (int band; (band = nextBand.fetch_add(1)) < bands;) DrawBand(band, plans, *target);
-        });
-        m_commands.clear();
-        m_vertices.clear();
+    };
+
+    // Draws everything recorded so far and returns when it is done.
+    void Flush() {
+        Launch(false);
+        FinishFlight();
     }
 
-    void SetUpShare(int worker, int workers, size_t triangles, int bands,
-                    const std::vector<SDrawPlan>& plans, const SImage& target) {
-        SSetupShare& share = m_setup[static_cast<size_t>(worker)];
-        const size_t begin = triangles * worker / workers;
-        const size_t end = triangles * (worker + 1) / workers;
+    // Hands the pending batch to the workers, after the one in flight. A
+    // background batch goes to the pool's threads alone while the caller
+    // goes on recording; otherwise the caller works on it too.
+    void Launch(bool background) {
+        FinishFlight();
+        SBatch& batch = m_flight;
+        std::swap(batch.commands, m_pending.commands);
+        std::swap(batch.vertices, m_pending.vertices);
+        m_pending.commands.clear();
+        m_pending.vertices.clear();
+        if (batch.commands.empty()) return;
+        batch.target = Find(m_target);
+        if (!batch.target) {
+            batch.commands.clear();
+            return;
+        }
+        batch.plans.resize(batch.commands.size());
+        for (size_t i = 0; i < batch.commands.size(); ++i) {
+            if (!batch.commands[i].clear) batch.plans[i] = Plan(batch.commands[i].state, batch.target);
+        }
+        batch.workers = background ? m_pool.Size() - 1 : m_pool.Size();
+        batch.shares.resize(static_cast<size_t>(batch.workers));
+        batch.bands = (batch.target->height + kBandRows - 1) / kBandRows;
+        batch.setUp = 0;
+        batch.nextBand = 0;
+        m_inFlight = true;
+        if (background) {
+            m_pool.Start([this](int worker) { Work(worker); });
+        } else {
+            m_pool.Run([this](int worker) { Work(worker); });
+            m_inFlight = false;
+            batch.commands.clear();
+        }
+    }
+
+    // Helps with the batch in flight, then waits for it.
+    void FinishFlight() {
+        if (!m_inFlight) return;
+        DrawBands();
+        m_pool.Wait();
+        m_inFlight = false;
+        m_flight.commands.clear();
+    }
+
+    void Work(int worker) {
+        SetUpShare(worker);
+        ++m_flight.setUp;
+        DrawBands();
+    }
+
+    void DrawBands() {
+        SBatch& batch = m_flight;
+        // Every share must be set up before any band is drawn.
+        while (batch.setUp.load() < batch.workers) std::this_thread::yield();
+        for (int band; (band = batch.nextBand.fetch_add(1)) < batch.bands;) DrawBand(band);
+    }
+
+    void SetUpShare(int worker) {
+        SBatch& batch = m_flight;
+        SSetupShare& share = batch.shares[static_cast<size_t>(worker)];
+        const size_t triangles = batch.vertices.size() / 3;
+        const size_t begin = triangles * worker / batch.workers;
+        const size_t end = triangles * (worker + 1) / batch.workers;
         share.triangles.resize(end - begin);
-        share.bands.resize(static_cast<size_t>(bands));
+        share.bands.resize(static_cast<size_t>(batch.bands));
         for (auto& band : share.bands) band.clear();
         if (begin == end) return;
         // The command holding triangle `begin`, then onwards in step.
+        const std::vector<SCommand>& commands = batch.commands;
         size_t command = 0;
-        while (m_commands[command].clear || m_commands[command].endTriangle <= begin) ++command;
+        while (commands[command].clear || commands[command].endTriangle <= begin) ++command;
         size_t kept = 0;
         for (size_t i = begin; i < end; ++i) {
-            while (m_commands[command].clear || m_commands[command].endTriangle <= i) ++command;
+            while (commands[command].clear || commands[command].endTriangle <= i) ++command;
             STriangle& t = share.triangles[kept];
-            if (!SetupTriangle(&m_vertices[3 * i], plans[command].textured, target.width,
-                               target.height, static_cast<uint32_t>(command), &t)) {
+            if (!SetupTriangle(&batch.vertices[3 * i], batch.plans[command].textured, batch.target->width,
+                               batch.target->height, static_cast<uint32_t>(command), &t)) {
                 continue;
             }
             const int last = (t.rowEnd - 1) / kBandRows;
@@ -313,12 +370,14 @@ private:
         }
     }
 
-    void DrawBand(int band, const std::vector<SDrawPlan>& plans, SImage& target) {
+    void DrawBand(int band) {
+        const SBatch& batch = m_flight;
+        SImage& target = *batch.target;
         const int rowBegin = band * kBandRows;
         const int rowEnd = std::min(rowBegin + kBandRows, target.height);
         size_t cursor[kMaxWorkers] = {};
-        for (size_t i = 0; i < m_commands.size(); ++i) {
-            const SCommand& command = m_commands[i];
+        for (size_t i = 0; i < batch.commands.size(); ++i) {
+            const SCommand& command = batch.commands[i];
             if (command.clear) {
                 const int y0 = std::max(command.rect.y, rowBegin);
                 const int y1 = std::min(command.rect.y + command.rect.height, rowEnd);
@@ -328,12 +387,11 @@ private:
                     std::fill_n(&target.pixels[static_cast<size_t>(y) * target.width + x0], x1 - x0, command.colour);
                 continue;
             }
-            const SDrawPlan& plan = plans[i];
+            const SDrawPlan& plan = batch.plans[i];
             // Worker w set up triangles before those of worker w + 1, so
             // taking the shares in turn keeps the drawing order.
-            for (size_t w = 0; w < m_setup.size(); ++w) {
-                const SSetupShare& share = m_setup[w];
-                if (share.bands.size() <= static_cast<size_t>(band)) continue;
+            for (int w = 0; w < batch.workers; ++w) {
+                const SSetupShare& share = batch.shares[static_cast<size_t>(w)];
                 const std::vector<uint32_t>& list = share.bands[static_cast<size_t>(band)];
                 size_t& at = cursor[w];
                 for (; at < list.size(); ++at) {
@@ -352,9 +410,9 @@ private:
     uint32_t m_nextId = 1;
     uint32_t m_target = 0;
     uint64_t m_drawCalls = 0;
-    std::vector<SCommand> m_commands;
-    std::vector<SRasterVertex> m_vertices;
-    std::vector<SSetupShare> m_setup;
+    SBatch m_pending;  // commands and vertices only
+    SBatch m_flight;
+    bool m_inFlight = false;
 };
 
 }  // namespace

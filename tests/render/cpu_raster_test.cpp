@@ -95,6 +95,25 @@ std::vector<uint8_t> DrawScene(const SCpuRasterOptions& options) {
             backend->Clear(random.Next(), &rect);
         }
     }
+    // Enough small overlapping triangles in one state for the workers to
+    // start on some in the background while others are still arriving; the
+    // blend shows any change of order.
+    SRasterState over;
+    over.colorOp = D3DTOP_DISABLE;
+    over.blendEnable = true;
+    over.srcBlend = D3DBLEND_SRCALPHA;
+    over.destBlend = D3DBLEND_INVSRCALPHA;
+    for (int draw = 0; draw < 40; ++draw) {
+        std::vector<SRasterVertex> small(3 * 300);
+        for (size_t i = 0; i < small.size(); i += 3) {
+            const float x = random.Range(0, kWidth), y = random.Range(0, kHeight);
+            const float r = random.Unit(), g = random.Unit(), b = random.Unit();
+            for (int k = 0; k < 3; ++k) {
+                small[i + k] = {x + random.Range(-9, 9), y + random.Range(-9, 9), 0.5f, 1.0f, r, g, b, 0.6f, 0, 0};
+            }
+        }
+        backend->DrawTriangles(over, small.data(), small.size());
+    }
     std::vector<uint8_t> pixels;
     backend->DownloadImage(target, &pixels);
     return pixels;
