@@ -7,10 +7,14 @@
 namespace {
 
 constexpr int kMaxFps = 1000;
+constexpr int kMaxThreads = 64;
 
 // Every option the program knows, GNU style: "--name VALUE", "--name=VALUE",
 // and for those with a letter "-X VALUE" or "-XVALUE"; "--" ends the options.
-enum class EOption { kHelp, kVersion, kWindowed, kCapture, kVideo, kBenchmark, kPerEffect, kCheck, kFps, kFrames, kDirectory };
+enum class EOption {
+    kHelp, kVersion, kWindowed, kCapture, kVideo, kBenchmark, kPerEffect, kCheck, kFps, kFrames, kDirectory,
+    kRenderer, kThreads
+};
 
 struct SOptionSpec {
     const char* name;
@@ -31,6 +35,8 @@ constexpr SOptionSpec kOptions[] = {
     {"fps", 0, "a number", EOption::kFps},
     {"frames", 0, "a number", EOption::kFrames},
     {"directory", 'C', "a directory", EOption::kDirectory},
+    {"renderer", 0, "auto, gpu or cpu", EOption::kRenderer},
+    {"threads", 0, "a number", EOption::kThreads},
 };
 
 bool ParseCount(const char* text, int64_t low, int64_t high, int64_t* value) {
@@ -109,6 +115,29 @@ bool Apply(const SOptionSpec& spec, const std::string& shown, const char* value,
             parsed->fpsGiven = true;
             return true;
         }
+        case EOption::kRenderer: {
+            const std::string name = value;
+            if (name == "auto") {
+                options.renderer = ERenderer::kAuto;
+            } else if (name == "gpu") {
+                options.renderer = ERenderer::kGpu;
+            } else if (name == "cpu") {
+                options.renderer = ERenderer::kCpu;
+            } else {
+                *error = shown + " needs auto, gpu or cpu, not '" + name + "'";
+                return false;
+            }
+            return true;
+        }
+        case EOption::kThreads: {
+            int64_t threads = 0;
+            if (!ParseCount(value, 1, kMaxThreads, &threads)) {
+                *error = shown + " needs a whole number from 1 to 64, not '" + value + "'";
+                return false;
+            }
+            options.threads = static_cast<int>(threads);
+            return true;
+        }
         case EOption::kFrames:
             if (!ParseCount(value, 1, INT64_MAX, &options.maxFrames)) {
                 *error = shown + " needs a whole number of at least 1, not '" + value + "'";
@@ -172,9 +201,11 @@ bool ReadArguments(int argc, const char* const* argv, SParsed* parsed, std::stri
 }  // namespace
 
 const char* UsageText() {
-    return "usage: quellbrook [-C DIR] [--windowed]\n"
-           "       quellbrook [-C DIR] --capture DIR [--fps N] [--frames N] [--video FILE]\n"
-           "       quellbrook [-C DIR] --benchmark [--per-effect] [--fps N] [--frames N]\n"
+    return "usage: quellbrook [-C DIR] [--renderer R] [--threads N] [--windowed]\n"
+           "       quellbrook [-C DIR] [--renderer R] [--threads N] --capture DIR [--fps N]\n"
+           "                  [--frames N] [--video FILE]\n"
+           "       quellbrook [-C DIR] [--renderer R] [--threads N] --benchmark [--per-effect]\n"
+           "                  [--fps N] [--frames N]\n"
            "       quellbrook [-C DIR] --check\n"
                "       quellbrook --help | --version\n";
 }
@@ -204,6 +235,13 @@ const char* HelpText() {
            "                    play the presentation in DIR (its script.txt and Data/);\n"
            "                    paths given on the command line still mean the directory\n"
            "                    the program was started in\n"
+           "  --renderer auto|gpu|cpu\n"
+           "                    what draws: gpu is OpenGL 3.3 core, cpu the program's own\n"
+           "                    rasteriser on every core; auto (the default) takes OpenGL\n"
+           "                    on a hardware driver and cpu when OpenGL is a software\n"
+           "                    renderer (llvmpipe, softpipe, swrast) or missing\n"
+           "  --threads N       with the cpu renderer: draw on N threads (default: one per\n"
+           "                    core)\n"
            "  --version         print the program's version\n"
            "  -h, --help        show this text\n";
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "shell/renderer_choice.h"
+
 enum class ERunMode { kInteractive, kCapture, kBenchmark, kCheck, kHelp, kVersion };
 
 struct SOptions {
@@ -16,6 +18,8 @@ struct SOptions {
     int64_t maxFrames = -1;  // -1: until the timeline ends
     std::string directory;   // -C: where the presentation is; empty: here
     bool perEffect = false;  // the benchmark times each effect instead of whole frames
+    ERenderer renderer = ERenderer::kAuto;
+    int threads = 0;  // CPU backend workers; 0: one per core
 };
 
 // False, with the reason in *error, for unknown options, missing or bad

@@ -2,12 +2,25 @@
 
 #include <cstring>
 
+#include "render/core/raster_direct3d.h"
+#include "render/cpu/cpu_raster.h"
 #include "render/d3d8.h"
 #include "render/gl/gl_device.h"
 #include "shell/shell_globals.h"
 
-bool CreateDisplayDevice(void* focusWindow, std::string* error) {
-    IDirect3D8* direct3d = Direct3DCreate8(D3D_SDK_VERSION);
+bool CreateDisplayDevice(void* focusWindow, const SRendererChoice& choice, int threads, CpuShowFn show,
+                         std::string* error) {
+    IDirect3D8* direct3d = nullptr;
+    if (choice.cpu) {
+        direct3d = CreateRasterDirect3D([threads, show](std::string* reason) {
+            SCpuRasterOptions options;
+            options.threads = threads;
+            options.show = show;
+            return CreateCpuRasterBackend(options, reason);
+        });
+    } else {
+        direct3d = Direct3DCreate8(D3D_SDK_VERSION);
+    }
     if (!direct3d) {
         *error = "cannot start the display device: " + RasterDeviceLastError();
         return false;
@@ -31,7 +44,9 @@ bool CreateDisplayDevice(void* focusWindow, std::string* error) {
                                                   D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device);
     // Everything after this assumes a device: without one the run cannot go on.
     if (result != D3D_OK || !device) {
-        *error = "cannot create the display device (OpenGL 3.3 core is needed): " + RasterDeviceLastError();
+        *error = choice.cpu ? "cannot create the display device: " + RasterDeviceLastError()
+                            : "cannot create the display device (OpenGL 3.3 core is needed): " +
+                                  RasterDeviceLastError();
         if (device) device->Release();
         direct3d->Release();
         return false;
@@ -39,4 +54,11 @@ bool CreateDisplayDevice(void* focusWindow, std::string* error) {
     g_direct3d = direct3d;
     g_device = device;
     return true;
+}
+
+std::string DescribeRenderer(const SRendererChoice& choice, int threads) {
+    if (!choice.cpu) return "gpu (OpenGL 3.3 core)";
+    const int workers = CpuRasterWorkers(threads);
+    return std::string("cpu (") + CpuSimdName(ECpuSimd::kAuto) + ", " + std::to_string(workers) +
+           (workers == 1 ? " thread)" : " threads)");
 }

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <string>
 
 #include "render/d3d8.h"
@@ -11,6 +12,7 @@
 #include "shell/demo_driver.h"
 #include "shell/display_device.h"
 #include "shell/message_loop.h"
+#include "shell/sdl_presenter.h"
 #include "shell/shell_globals.h"
 #include "shell/stop_signals.h"
 
@@ -50,7 +52,7 @@ bool NoDisplay() {
 
 }  // namespace
 
-int WinMain(bool windowed) {
+int WinMain(bool windowed, ERenderer renderer, int threads) {
     // SIGINT and SIGTERM are ours to handle (SDL would turn them into a quit
     // message that only a pumping "beginScene" sees).
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -64,33 +66,63 @@ int WinMain(bool windowed) {
     }
     SetMessageBoxHook(ShowDesktopMessageBox);
 
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI |
-                         (windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
-    g_window = SDL_CreateWindow("Quellbrook", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWidth, kHeight,
-                                flags);
-    if (!g_window) return FailStart(std::string("Cannot open a window: ") + SDL_GetError() + kHeadlessHint);
-    g_glContext = SDL_GL_CreateContext(g_window);
-    if (!g_glContext) {
-        return FailStart(std::string("Cannot create an OpenGL 3.3 core context: ") + SDL_GetError() +
+    const Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | (windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    std::string glRenderer, noGL;
+    if (renderer != ERenderer::kCpu) {
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+        g_window = SDL_CreateWindow("Quellbrook", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWidth, kHeight,
+                                    flags | SDL_WINDOW_OPENGL);
+        if (!g_window) return FailStart(std::string("Cannot open a window: ") + SDL_GetError() + kHeadlessHint);
+        g_glContext = SDL_GL_CreateContext(g_window);
+        if (g_glContext) {
+            SDL_GL_MakeCurrent(g_window, g_glContext);
+            glRenderer = CurrentGLRenderer();
+        } else {
+            noGL = SDL_GetError();
+        }
+    }
+    SRendererChoice choice;
+    if (!ChooseRenderer(renderer, glRenderer, noGL, &choice)) {
+        return FailStart("Cannot create an OpenGL 3.3 core context: " + noGL +
                          " (the graphics driver must offer OpenGL 3.3 core; on Debian, Mesa's comes with "
                          "libgl1-mesa-dri)");
     }
-    SDL_GL_MakeCurrent(g_window, g_glContext);
+    std::string error;
+    // The CPU draws into a window of its own, without OpenGL.
+    static CSdlPresenter presenter;
+    if (choice.cpu) {
+        if (g_glContext) SDL_GL_DeleteContext(g_glContext);
+        g_glContext = nullptr;
+        if (g_window) SDL_DestroyWindow(g_window);
+        g_window = SDL_CreateWindow("Quellbrook", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWidth, kHeight,
+                                    flags);
+        if (!g_window) return FailStart(std::string("Cannot open a window: ") + SDL_GetError() + kHeadlessHint);
+        if (!presenter.Create(g_window, kWidth, kHeight, &error)) return FailStart(error);
+    }
+    std::fprintf(stderr, "quellbrook: drawing with %s: %s\n", DescribeRenderer(choice, threads).c_str(),
+                 choice.why.c_str());
 
     SDL_ShowCursor(SDL_DISABLE);
-    std::string error;
-    if (!CreateDisplayDevice(g_window, &error)) return FailStart(error);
+    CpuShowFn show;
+    if (choice.cpu) show = [](const uint8_t* bgra, int width, int height) { presenter.Show(bgra, width, height); };
+    if (!CreateDisplayDevice(g_window, choice, threads, show, &error)) return FailStart(error);
 
-    // Presentation waits for the display's refresh.
-    SDL_GL_SetSwapInterval(1);
     SPresentTarget target;
-    target.drawableSize = [](int* width, int* height) { SDL_GL_GetDrawableSize(g_window, width, height); };
-    target.swap = [] { SDL_GL_SwapWindow(g_window); };
+    if (choice.cpu) {
+        // The size only has to be known for the frame to be shown; SDL
+        // scales it.
+        target.drawableSize = [](int* width, int* height) { SDL_GetWindowSize(g_window, width, height); };
+        target.swap = [] { presenter.Present(); };
+    } else {
+        // Presentation waits for the display's refresh.
+        SDL_GL_SetSwapInterval(1);
+        target.drawableSize = [](int* width, int* height) { SDL_GL_GetDrawableSize(g_window, width, height); };
+        target.swap = [] { SDL_GL_SwapWindow(g_window); };
+    }
     RasterDeviceSetPresentTarget(g_device, target);
     SetPumpMessagesHook(PumpWindowMessages);
 

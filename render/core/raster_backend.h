@@ -13,8 +13,9 @@
 
 // A vertex after transform, lighting, clipping and the viewport: x, y in
 // pixels of the target with pixel centres on integers (Direct3D's rule),
-// y growing downwards; z the depth 0..1; rhw = 1 / clip w, for perspective-
-// correct interpolation. Colour channels are 0..1.
+// y growing downwards, up to kGuardBandPixels (vertex_pipeline.h) outside
+// the target, which the backend clips to; z the depth 0..1; rhw = 1 / clip
+// w, for perspective-correct interpolation. Colour channels are 0..1.
 struct SRasterVertex {
     float x, y, z, rhw;
     float r, g, b, a;

@@ -151,30 +151,47 @@ SClipVertex Lerp(const SClipVertex& a, const SClipVertex& b, float t) {
             mix(a.g, b.g), mix(a.b, b.b), mix(a.a, b.a),   mix(a.u, b.u), mix(a.v, b.v)};
 }
 
-// Signed distance to each face of the view volume; inside where >= 0.
-float PlaneDistance(const SClipVertex& v, int plane) {
+// Signed distance to each face of the clipping volume; inside where >= 0.
+// In x and y that is the guard band, `guardX` and `guardY` times the view
+// volume, so that triangles crossing the target's edges reach the backend
+// whole and it clips them to the target while drawing; only those reaching
+// past the band, or past the near and far planes, are cut here.
+float PlaneDistance(const SClipVertex& v, int plane, float guardX, float guardY) {
     switch (plane) {
-        case 0: return v.w + v.x;
-        case 1: return v.w - v.x;
-        case 2: return v.w + v.y;
-        case 3: return v.w - v.y;
+        case 0: return guardX * v.w + v.x;
+        case 1: return guardX * v.w - v.x;
+        case 2: return guardY * v.w + v.y;
+        case 3: return guardY * v.w - v.y;
         case 4: return v.z;
         default: return v.w - v.z;
     }
 }
 
+// Bits 0-5: outside the clipping planes above; bits 6-9: outside the view
+// volume's sides in x and y (the target's edges).
+unsigned Outcode(const SClipVertex& v, float guardX, float guardY) {
+    unsigned code = 0;
+    for (int plane = 0; plane < 6; ++plane) {
+        if (PlaneDistance(v, plane, guardX, guardY) < 0.0f) code |= 1u << plane;
+        if (plane < 4 && PlaneDistance(v, plane, 1.0f, 1.0f) < 0.0f) code |= 1u << (plane + 6);
+    }
+    return code;
+}
+
 // A triangle clipped by six planes has at most 3 + 6 corners.
 constexpr int kMaxPolygon = 9;
 
-int ClipPolygon(SClipVertex* poly, int count) {
+// Clips against the planes whose bits are set in `planes`.
+int ClipPolygon(SClipVertex* poly, int count, unsigned planes, float guardX, float guardY) {
     SClipVertex next[kMaxPolygon];
     for (int plane = 0; plane < 6 && count > 0; ++plane) {
+        if ((planes & (1u << plane)) == 0) continue;
         int outCount = 0;
         for (int i = 0; i < count; ++i) {
             const SClipVertex& a = poly[i];
             const SClipVertex& b = poly[(i + 1) % count];
-            const float da = PlaneDistance(a, plane);
-            const float db = PlaneDistance(b, plane);
+            const float da = PlaneDistance(a, plane, guardX, guardY);
+            const float db = PlaneDistance(b, plane, guardX, guardY);
             if (da >= 0.0f) next[outCount++] = a;
             if ((da >= 0.0f) != (db >= 0.0f)) next[outCount++] = Lerp(a, b, da / (da - db));
         }
@@ -184,69 +201,58 @@ int ClipPolygon(SClipVertex* poly, int count) {
     return count;
 }
 
-bool Inside(const SClipVertex& v) {
-    return v.w + v.x >= 0.0f && v.w - v.x >= 0.0f && v.w + v.y >= 0.0f && v.w - v.y >= 0.0f &&
-           v.z >= 0.0f && v.w - v.z >= 0.0f;
-}
-
 bool IsFinite(const SClipVertex& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && std::isfinite(v.w);
 }
 
-// A transformed vertex of the draw and, when it lies inside the view volume,
-// where it falls on screen: triangles of such vertices need no clipping, and
-// a vertex shared by several of them is projected once.
-struct SDrawVertex {
-    SClipVertex clip;
-    SRasterVertex screen;
-    bool inside;
-};
+// Geometry that went to infinity or NaN has no place on screen.
+constexpr unsigned kNotFinite = 1u << 10;
 
+// Turns a draw's transformed vertices into screen triangles. Each vertex's
+// outcode and screen position are worked out once, however many triangles
+// of a strip or fan share it.
 class CTriangleSink {
 public:
-    CTriangleSink(D3DCULL cull, int width, int height, std::vector<SRasterVertex>* out)
+    CTriangleSink(D3DCULL cull, int width, int height, const std::vector<SClipVertex>& clip,
+                  std::vector<SRasterVertex>* out)
         : m_cull(cull), m_halfWidth(0.5f * static_cast<float>(width)),
-          m_halfHeight(0.5f * static_cast<float>(height)), m_out(out) {}
-
-    SDrawVertex Prepare(const SClipVertex& v) const {
-        SDrawVertex out;
-        out.clip = v;
-        // Inside the volume w >= |x|, |y| and w >= z >= 0; only w = 0 (the
-        // eye point) has no screen position.
-        out.inside = IsFinite(v) && Inside(v) && v.w > 0.0f;
-        if (out.inside) out.screen = ToScreen(v);
-        return out;
-    }
-
-    void Add(const SDrawVertex& a, const SDrawVertex& b, const SDrawVertex& c) {
-        if (!a.inside || !b.inside || !c.inside) {
-            AddClipped(a.clip, b.clip, c.clip);
-            return;
+          m_halfHeight(0.5f * static_cast<float>(height)),
+          m_guardX(1.0f + kGuardBandPixels / m_halfWidth), m_guardY(1.0f + kGuardBandPixels / m_halfHeight),
+          m_clip(clip), m_codes(clip.size()), m_screen(clip.size()), m_out(out) {
+        for (size_t i = 0; i < clip.size(); ++i) {
+            const SClipVertex& v = clip[i];
+            m_codes[i] = IsFinite(v) ? Outcode(v, m_guardX, m_guardY) : kNotFinite;
+            // A vertex inside the clipping volume with w > 0 goes to the
+            // screen as it is; the others only as corners of clipped polygons.
+            if ((m_codes[i] & 0x3Fu) == 0 && v.w > 0.0f) m_screen[i] = ToScreen(v);
         }
-        const SRasterVertex screen[3] = {a.screen, b.screen, c.screen};
-        Emit(screen, 3);
     }
 
-private:
-    void AddClipped(const SClipVertex& a, const SClipVertex& b, const SClipVertex& c) {
-        // Geometry that went to infinity or NaN has no place on screen.
-        if (!IsFinite(a) || !IsFinite(b) || !IsFinite(c)) return;
-        SClipVertex poly[kMaxPolygon] = {a, b, c};
-        const int count = ClipPolygon(poly, 3);
-        if (count < 3) return;
-
+    void Add(size_t ia, size_t ib, size_t ic) {
+        const unsigned ca = m_codes[ia], cb = m_codes[ib], cc = m_codes[ic];
+        if (((ca | cb | cc) & kNotFinite) != 0) return;
+        // Wholly beyond one side of the view volume: nothing to draw. Bits
+        // 0-3 are implied by 6-9, 4 and 5 are the view volume's own.
+        if ((ca & cb & cc & 0x3F0u) != 0) return;
+        const unsigned cut = (ca | cb | cc) & 0x3Fu;
         SRasterVertex screen[kMaxPolygon];
-        for (int i = 0; i < count; ++i) {
+        int count = 3;
+        if (cut == 0) {
             // Only the eye point itself can be left with w = 0; it has no
             // place on screen.
-            if (!(poly[i].w > 0.0f)) return;
-            screen[i] = ToScreen(poly[i]);
+            if (!(m_clip[ia].w > 0.0f) || !(m_clip[ib].w > 0.0f) || !(m_clip[ic].w > 0.0f)) return;
+            screen[0] = m_screen[ia];
+            screen[1] = m_screen[ib];
+            screen[2] = m_screen[ic];
+        } else {
+            SClipVertex poly[kMaxPolygon] = {m_clip[ia], m_clip[ib], m_clip[ic]};
+            count = ClipPolygon(poly, 3, cut, m_guardX, m_guardY);
+            if (count < 3) return;
+            for (int i = 0; i < count; ++i) {
+                if (!(poly[i].w > 0.0f)) return;
+                screen[i] = ToScreen(poly[i]);
+            }
         }
-        Emit(screen, count);
-    }
-
-    // Culls the convex polygon by its winding and fans it into triangles.
-    void Emit(const SRasterVertex* screen, int count) {
         // Winding is judged on screen (y down): a positive area is clockwise.
         double area = 0.0;
         for (int i = 0; i < count; ++i) {
@@ -264,6 +270,7 @@ private:
         }
     }
 
+private:
     SRasterVertex ToScreen(const SClipVertex& v) const {
         const float rhw = 1.0f / v.w;
         return {(v.x * rhw + 1.0f) * m_halfWidth,
@@ -281,6 +288,11 @@ private:
     D3DCULL m_cull;
     float m_halfWidth;
     float m_halfHeight;
+    float m_guardX;
+    float m_guardY;
+    const std::vector<SClipVertex>& m_clip;
+    std::vector<unsigned> m_codes;
+    std::vector<SRasterVertex> m_screen;
     std::vector<SRasterVertex>* m_out;
 };
 
@@ -324,27 +336,23 @@ void ProcessPrimitives(const SFixedFunctionState& state, int targetWidth, int ta
     const uint64_t count = TriangleVertexCount(type, primitiveCount);
     if (count == 0) return;
     const CTransformer transformer(state, layout);
-    CTriangleSink sink(state.cull, targetWidth, targetHeight, out);
-    std::vector<SDrawVertex> prepared(count);
-    for (uint64_t i = 0; i < count; ++i) {
-        prepared[i] = sink.Prepare(transformer.Transform(vertices + i * stride));
-    }
+    std::vector<SClipVertex> clip(count);
+    for (uint64_t i = 0; i < count; ++i) clip[i] = transformer.Transform(vertices + i * stride);
 
+    CTriangleSink sink(state.cull, targetWidth, targetHeight, clip, out);
     for (uint32_t t = 0; t < primitiveCount; ++t) {
         switch (type) {
-            case D3DPT_TRIANGLELIST:
-                sink.Add(prepared[3 * t], prepared[3 * t + 1], prepared[3 * t + 2]);
-                break;
+            case D3DPT_TRIANGLELIST: sink.Add(3 * t, 3 * t + 1, 3 * t + 2); break;
             case D3DPT_TRIANGLESTRIP:
                 // Every other strip triangle is reversed so that all keep the
                 // winding of the first.
                 if (t % 2 == 0) {
-                    sink.Add(prepared[t], prepared[t + 1], prepared[t + 2]);
+                    sink.Add(t, t + 1, t + 2);
                 } else {
-                    sink.Add(prepared[t + 1], prepared[t], prepared[t + 2]);
+                    sink.Add(t + 1, t, t + 2);
                 }
                 break;
-            default: sink.Add(prepared[0], prepared[t + 1], prepared[t + 2]); break;
+            default: sink.Add(0, t + 1, t + 2); break;
         }
     }
 }

@@ -13,6 +13,10 @@
 
 constexpr int kMaxLights = 8;
 
+// Triangles are clipped in x and y only where they reach this far past the
+// target's edges (a guard band); within it the backend clips while drawing.
+constexpr float kGuardBandPixels = 4096.0f;
+
 struct SFixedFunctionState {
     D3DMATRIX world{};
     D3DMATRIX view{};

@@ -14,6 +14,10 @@
 // when the context cannot do what the device needs.
 IDirect3D8* Direct3DCreate8(UINT sdkVersion);
 
+// The GL_RENDERER string of the context current on this thread (the shell
+// picks the CPU backend over a software one).
+std::string CurrentGLRenderer();
+
 // A GL 3.3 core context without any display (EGL, surfaceless platform).
 class CHeadlessGLContext {
 public:

@@ -82,7 +82,7 @@ void PrintEffectTimes(const std::vector<SEffectTime>& times, size_t frames) {
 int RunBenchmark(const SOptions& options) {
     CHeadlessRun run(options.fps);
     std::string error;
-    if (!run.Start(&error)) {
+    if (!run.Start(options.renderer, options.threads, &error)) {
         std::fprintf(stderr, "quellbrook: %s\n", error.c_str());
         return 1;
     }
@@ -90,7 +90,8 @@ int RunBenchmark(const SOptions& options) {
 
     CEffectTimer effectTimer;
     if (options.perEffect) g_effectManager.SetRenderObserver(CEffectTimer::Observe, &effectTimer);
-    CProgress progress("benchmark", stderr);
+    const std::string label = "benchmark with " + run.RendererName();
+    CProgress progress(label.c_str(), stderr);
     std::vector<double> frameMs;
     Clock::time_point frameStart;
     float clock = 0.0f;
@@ -116,6 +117,7 @@ int RunBenchmark(const SOptions& options) {
     progress.Finish();
     if (!started) return 1;
 
+    std::printf("renderer: %s: %s\n", run.RendererName().c_str(), run.RendererWhy().c_str());
     if (options.perEffect) {
         PrintEffectTimes(effectTimer.Times(), frameMs.size());
     } else {

@@ -41,10 +41,11 @@ int RunCapture(const SOptions& options) {
 
     CHeadlessRun run(options.fps);
     std::string error;
-    if (!run.Start(&error)) return Fail(error);
+    if (!run.Start(options.renderer, options.threads, &error)) return Fail(error);
 
     CMusicCapture music(options.fps);
-    CProgress progress("capture", stderr);
+    const std::string label = "capture with " + run.RendererName();
+    CProgress progress(label.c_str(), stderr);
     int64_t frames = 0;
     float clock = 0.0f;
     std::string failure;

@@ -1,5 +1,7 @@
 #include "shell/offline/headless_run.h"
 
+#include <cstdio>
+
 #include "audio/bass.h"
 #include "shell/display_device.h"
 #include "shell/shell_globals.h"
@@ -11,18 +13,29 @@ CHeadlessRun::~CHeadlessRun() {
     g_timer.SetSource(nullptr);
 }
 
-bool CHeadlessRun::Start(std::string* error) {
+bool CHeadlessRun::Start(ERenderer renderer, int threads, std::string* error) {
     // The music is only decoded (to be written out), never played.
     BassUseNoSoundOutput(true);
     g_timer.SetSource(&m_counter);
 
-    std::string reason;
-    m_context = CHeadlessGLContext::Create(&reason);
-    if (!m_context) {
-        *error = "cannot render without a display: no OpenGL 3.3 core context through EGL (" + reason +
+    std::string glRenderer, noGL;
+    if (renderer != ERenderer::kCpu) {
+        m_context = CHeadlessGLContext::Create(&noGL);
+        if (m_context) {
+            m_context->MakeCurrent();
+            glRenderer = CurrentGLRenderer();
+        }
+    }
+    SRendererChoice choice;
+    if (!ChooseRenderer(renderer, glRenderer, noGL, &choice)) {
+        *error = "cannot render without a display: no OpenGL 3.3 core context through EGL (" + noGL +
                  "); Mesa's software renderer gives one (Debian packages libegl-mesa0 and libgl1-mesa-dri)";
         return false;
     }
-    m_context->MakeCurrent();
-    return CreateDisplayDevice(nullptr, error);
+    // The CPU draws without the context.
+    if (choice.cpu) m_context.reset();
+    m_rendererName = DescribeRenderer(choice, threads);
+    m_rendererWhy = choice.why;
+    std::fprintf(stderr, "quellbrook: drawing with %s: %s\n", m_rendererName.c_str(), m_rendererWhy.c_str());
+    return CreateDisplayDevice(nullptr, choice, threads, nullptr, error);
 }

@@ -1,5 +1,5 @@
-// What capture and benchmark share: the demo on an offscreen GL context with
-// no window and no sound device, on a clock that advances exactly one frame
+// What capture and benchmark share: the demo with no window and no sound
+// device, drawn on an offscreen GL context or by the CPU backend, on a clock that advances exactly one frame
 // period (1/fps s) per pass, so that a run is the same every time.
 #pragma once
 
@@ -8,6 +8,7 @@
 
 #include "render/gl/gl_device.h"
 #include "shell/offline/fixed_counter.h"
+#include "shell/renderer_choice.h"
 
 class CHeadlessRun {
 public:
@@ -16,9 +17,14 @@ public:
     CHeadlessRun(const CHeadlessRun&) = delete;
     CHeadlessRun& operator=(const CHeadlessRun&) = delete;
 
-    // Makes the context and the device (g_device). False, with the reason in
-    // *error, when this machine cannot render headless.
-    bool Start(std::string* error);
+    // Makes the context (unless the CPU draws) and the device (g_device),
+    // and says on standard error which backend draws and why. False, with
+    // the reason in *error, when this machine cannot render headless.
+    bool Start(ERenderer renderer, int threads, std::string* error);
+
+    // Which backend draws ("cpu (AVX2, 2 threads)") and why.
+    const std::string& RendererName() const { return m_rendererName; }
+    const std::string& RendererWhy() const { return m_rendererWhy; }
 
     // The timer's position in frame periods since it started.
     int64_t TimerSteps() const { return m_counter.Last(); }
@@ -26,4 +32,6 @@ public:
 private:
     CFixedCounter m_counter;
     std::unique_ptr<CHeadlessGLContext> m_context;
+    std::string m_rendererName;
+    std::string m_rendererWhy;
 };

@@ -67,6 +67,24 @@ TEST(CommandLine, GnuForms) {
     EXPECT_EQ(error, "--capture needs a directory");
 }
 
+TEST(CommandLine, RendererAndThreadsGoWithEveryMode) {
+    SOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({}, &options, &error));
+    EXPECT_EQ(options.renderer, ERenderer::kAuto);
+    EXPECT_EQ(options.threads, 0);
+    ASSERT_TRUE(Parse({"--renderer", "cpu", "--threads=3", "--benchmark"}, &options, &error)) << error;
+    EXPECT_EQ(options.renderer, ERenderer::kCpu);
+    EXPECT_EQ(options.threads, 3);
+    ASSERT_TRUE(Parse({"--renderer=gpu", "--windowed"}, &options, &error)) << error;
+    EXPECT_EQ(options.renderer, ERenderer::kGpu);
+    EXPECT_FALSE(Parse({"--renderer", "gl"}, &options, &error));
+    EXPECT_EQ(error, "--renderer needs auto, gpu or cpu, not 'gl'");
+    EXPECT_FALSE(Parse({"--threads", "0"}, &options, &error));
+    EXPECT_FALSE(Parse({"--threads", "65"}, &options, &error));
+    EXPECT_NE(std::string(HelpText()).find("--renderer auto|gpu|cpu"), std::string::npos);
+}
+
 TEST(CommandLine, RefusesWhatItCannotDo) {
     const std::vector<std::vector<const char*>> bad = {
         {"--fullscreen"},

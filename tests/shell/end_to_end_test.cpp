@@ -112,8 +112,9 @@ TEST_F(EndToEnd, FrameLimitAndFrameRateSetTheCapturedDuration) {
 
 TEST_F(EndToEnd, TwoCapturesOfTheSameRunAreByteIdentical) {
     WriteScript(SceneTimeline({"F 300"}));
-    ASSERT_EQ(Run({"--capture", "a"}).status, 0);
-    ASSERT_EQ(Run({"--capture", "b"}).status, 0);
+    // The CPU backend gives the same bytes with any number of threads.
+    ASSERT_EQ(Run({"--capture", "a", "--renderer", "cpu", "--threads", "1"}).status, 0);
+    ASSERT_EQ(Run({"--capture", "b", "--renderer", "cpu", "--threads", "3"}).status, 0);
     const std::vector<std::string> pngs = Pngs(m_dir / "a");
     ASSERT_FALSE(pngs.empty());
     EXPECT_EQ(pngs, Pngs(m_dir / "b"));
@@ -139,6 +140,20 @@ TEST_F(EndToEnd, RunsThatCannotStartSayWhyAndFail) {
     result = Run({"--capture", "out"});
     EXPECT_NE(result.status, 0);
     EXPECT_NE(result.err.find("script.txt"), std::string::npos) << result.err;
+}
+
+TEST_F(EndToEnd, WithoutOpenGLTheCpuDrawsUnlessGpuIsAskedFor) {
+    WriteScript(SceneTimeline({"F 100000"}));
+    // Mesa finds no driver here, so no OpenGL context can be made.
+    const ProgramEnv noDriver = {{"LIBGL_DRIVERS_PATH", "/nonexistent"}};
+    SProgramRun result = RunQuellbrook(m_dir.Path(), {"--renderer", "gpu", "--benchmark", "--frames", "2"}, noDriver);
+    if (result.status == 0) GTEST_SKIP() << "this OpenGL does not come from Mesa's drivers";
+    EXPECT_NE(result.err.find("no OpenGL 3.3 core context through EGL"), std::string::npos) << result.err;
+    result = RunQuellbrook(m_dir.Path(), {"--benchmark", "--frames", "2"}, noDriver);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find("drawing with cpu"), std::string::npos) << result.err;
+    EXPECT_NE(result.out.find("renderer: cpu ("), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("no OpenGL 3.3 core context"), std::string::npos) << result.out;
 }
 
 TEST_F(EndToEnd, BenchmarkEndsWithTheSummaryLine) {

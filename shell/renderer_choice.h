@@ -1,0 +1,22 @@
+// Which raster backend draws, and why: the OpenGL one on a hardware
+// driver, the CPU one where OpenGL is a software renderer or missing.
+#pragma once
+
+#include <string>
+
+enum class ERenderer { kAuto, kGpu, kCpu };
+
+struct SRendererChoice {
+    bool cpu = false;
+    std::string why;  // for the user: "the OpenGL renderer is llvmpipe (...), a software one"
+};
+
+// True for Mesa's software renderers (llvmpipe, softpipe, swrast), which
+// the CPU backend outruns.
+bool IsSoftwareGLRenderer(const std::string& renderer);
+
+// `glRenderer` is the GL_RENDERER string of the OpenGL 3.3 context made for
+// the run, empty when none could be made, for the reason `noGL`. False when
+// gpu is asked for and there is no context (the caller says why).
+bool ChooseRenderer(ERenderer requested, const std::string& glRenderer, const std::string& noGL,
+                    SRendererChoice* choice);
