@@ -6,11 +6,22 @@
 
 namespace {
 
-constexpr int kMaxFps = 1000;
-
 // Every option the program knows, GNU style: "--name VALUE", "--name=VALUE",
 // and for those with a letter "-X VALUE" or "-XVALUE"; "--" ends the options.
-enum class EOption { kHelp, kVersion, kWindowed, kCapture, kVideo, kBenchmark, kCheck, kFps, kFrames, kDirectory };
+enum class EOption {
+    kHelp,
+    kVersion,
+    kWindowed,
+    kCapture,
+    kVideo,
+    kVideoCodec,
+    kOverwrite,
+    kBenchmark,
+    kCheck,
+    kFps,
+    kFrames,
+    kDirectory
+};
 
 struct SOptionSpec {
     const char* name;
@@ -25,9 +36,11 @@ constexpr SOptionSpec kOptions[] = {
     {"windowed", 0, nullptr, EOption::kWindowed},
     {"capture", 0, "a directory", EOption::kCapture},
     {"video", 0, "a file name", EOption::kVideo},
+    {"video-codec", 0, "h264 or lossless", EOption::kVideoCodec},
+    {"overwrite", 0, nullptr, EOption::kOverwrite},
     {"benchmark", 0, nullptr, EOption::kBenchmark},
     {"check", 0, nullptr, EOption::kCheck},
-    {"fps", 0, "a number", EOption::kFps},
+    {"fps", 0, "a frame rate", EOption::kFps},
     {"frames", 0, "a number", EOption::kFrames},
     {"directory", 'C', "a directory", EOption::kDirectory},
 };
@@ -62,6 +75,7 @@ struct SParsed {
     bool capture = false;
     bool benchmark = false;
     bool check = false;
+    bool codecGiven = false;
     bool fpsGiven = false;
     bool framesGiven = false;
 };
@@ -92,19 +106,30 @@ bool Apply(const SOptionSpec& spec, const std::string& shown, const char* value,
         case EOption::kVideo:
             options.videoFile = value;
             return true;
+        case EOption::kVideoCodec:
+            if (std::strcmp(value, "h264") == 0) {
+                options.videoCodec = EVideoCodec::kH264;
+            } else if (std::strcmp(value, "lossless") == 0) {
+                options.videoCodec = EVideoCodec::kLossless;
+            } else {
+                *error = shown + " needs h264 or lossless, not '" + value + "'";
+                return false;
+            }
+            parsed->codecGiven = true;
+            return true;
+        case EOption::kOverwrite:
+            options.overwrite = true;
+            return true;
         case EOption::kDirectory:
             options.directory = value;
             return true;
-        case EOption::kFps: {
-            int64_t fps = 0;
-            if (!ParseCount(value, 1, kMaxFps, &fps)) {
-                *error = shown + " needs a whole number from 1 to 1000, not '" + value + "'";
+        case EOption::kFps:
+            if (!ParseFrameRate(value, &options.fps)) {
+                *error = shown + " needs a rate from 1 to 1000 such as 60, 60000/1001 or 29.97, not '" + value + "'";
                 return false;
             }
-            options.fps = static_cast<int>(fps);
             parsed->fpsGiven = true;
             return true;
-        }
         case EOption::kFrames:
             if (!ParseCount(value, 1, INT64_MAX, &options.maxFrames)) {
                 *error = shown + " needs a whole number of at least 1, not '" + value + "'";
@@ -169,10 +194,11 @@ bool ReadArguments(int argc, const char* const* argv, SParsed* parsed, std::stri
 
 const char* UsageText() {
     return "usage: quellbrook [-C DIR] [--windowed]\n"
-           "       quellbrook [-C DIR] --capture DIR [--fps N] [--frames N] [--video FILE]\n"
+           "       quellbrook [-C DIR] --capture DIR [--video FILE] [--fps N] [--frames N] [--overwrite]\n"
+           "       quellbrook [-C DIR] --video FILE [--video-codec C] [--fps N] [--frames N] [--overwrite]\n"
            "       quellbrook [-C DIR] --benchmark [--fps N] [--frames N]\n"
            "       quellbrook [-C DIR] --check\n"
-               "       quellbrook --help | --version\n";
+           "       quellbrook --help | --version\n";
 }
 
 const char* HelpText() {
@@ -184,11 +210,17 @@ const char* HelpText() {
            "  --capture DIR     render without a window or sound device, at a fixed frame\n"
            "                    rate: every frame to DIR/000000.png, DIR/000001.png, ...\n"
            "                    and the music to DIR/audio.wav\n"
-           "  --video FILE      with --capture: also encode the frames and the music into\n"
-           "                    FILE with ffmpeg\n"
+           "  --video FILE      render the same way into a video made by ffmpeg while it\n"
+           "                    runs (FILE.mp4 when FILE has no extension); with or\n"
+           "                    without --capture\n"
+           "  --video-codec C   h264 (default): H.264 and AAC in the container FILE's\n"
+           "                    extension names; lossless: FFV1 and FLAC in .mkv\n"
+           "  --overwrite       replace the frames and audio.wav of an earlier capture in\n"
+           "                    DIR, or an existing FILE\n"
            "  --benchmark       render at a fixed frame rate as fast as possible and report\n"
            "                    the time per frame and per effect\n"
-           "  --fps N           frames per second of timeline time (default 60)\n"
+           "  --fps N           frames per second of timeline time (default 60); a ratio\n"
+           "                    such as 60000/1001 or a decimal such as 29.97 works too\n"
            "  --frames N        stop after N frames (default: at the timeline's end)\n"
            "  --check           say which timeline lines will not do what they seem to, and\n"
            "                    which pictures or song cannot be used; status 1 if any\n"
@@ -209,21 +241,26 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
         options->mode = parsed.help ? ERunMode::kHelp : ERunMode::kVersion;
         return true;
     }
-    const int modes = int(parsed.capture) + int(parsed.benchmark);
+    const bool capture = parsed.capture || !result.videoFile.empty();
+    const int modes = int(capture) + int(parsed.benchmark);
     if (parsed.check && (modes > 0 || result.windowed)) {
-        *error = "--check cannot be used with --capture, --benchmark or --windowed";
+        *error = "--check cannot be used with --capture, --video, --benchmark or --windowed";
         return false;
     }
     if (modes > 1) {
-        *error = "--capture and --benchmark cannot be used together";
+        *error = "--capture and --video cannot be used with --benchmark";
         return false;
     }
-    if (!result.videoFile.empty() && !parsed.capture) {
-        *error = "--video needs --capture";
+    if (parsed.codecGiven && result.videoFile.empty()) {
+        *error = "--video-codec needs --video";
         return false;
     }
-    if ((parsed.fpsGiven || parsed.framesGiven) && !parsed.capture && !parsed.benchmark) {
-        *error = "--fps and --frames need --capture or --benchmark";
+    if (result.overwrite && !capture) {
+        *error = "--overwrite needs --capture or --video";
+        return false;
+    }
+    if ((parsed.fpsGiven || parsed.framesGiven) && !capture && !parsed.benchmark) {
+        *error = "--fps and --frames need --capture, --video or --benchmark";
         return false;
     }
     if (result.windowed && modes > 0) {
@@ -231,7 +268,7 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
         return false;
     }
     result.mode = parsed.check       ? ERunMode::kCheck
-                  : parsed.capture   ? ERunMode::kCapture
+                  : capture          ? ERunMode::kCapture
                   : parsed.benchmark ? ERunMode::kBenchmark
                                      : ERunMode::kInteractive;
     *options = result;

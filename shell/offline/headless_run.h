@@ -11,7 +11,7 @@
 
 class CHeadlessRun {
 public:
-    explicit CHeadlessRun(int fps);
+    explicit CHeadlessRun(const SFrameRate& fps);
     ~CHeadlessRun();
     CHeadlessRun(const CHeadlessRun&) = delete;
     CHeadlessRun& operator=(const CHeadlessRun&) = delete;
@@ -21,7 +21,7 @@ public:
     bool Start(std::string* error);
 
     // The timer's position in frame periods since it started.
-    int64_t TimerSteps() const { return m_counter.Last(); }
+    int64_t TimerSteps() const { return m_counter.Steps(); }
 
 private:
     CFixedCounter m_counter;

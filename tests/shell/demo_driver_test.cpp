@@ -26,7 +26,7 @@ void RecordMessage(const char* caption, const char* text) {
 // recording device, without sound, at a fixed 60 steps a second.
 class DemoDriver : public ::testing::Test {
 protected:
-    DemoDriver() : m_cwd(m_dir.Path()), m_counter(60) {}
+    DemoDriver() : m_cwd(m_dir.Path()), m_counter(SFrameRate{60, 1}) {}
 
     void SetUp() override {
         g_messages.clear();
