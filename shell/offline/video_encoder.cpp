@@ -88,7 +88,7 @@ std::vector<std::string> FfmpegArguments(const SVideoSettings& settings, const s
             // The pixels and samples as they are: RGB FFV1 and FLAC, in short
             // audio frames so the cut at the end is close.
             args.insert(args.end(), {"-c:v", "ffv1", "-level", "3", "-slices", "4", "-pix_fmt", "bgr0", "-c:a",
-                                     "flac", "-frame_size", "1024"});
+                                     "flac", "-frame_size", "256"});
             break;
     }
     args.insert(args.end(), {"-y", output});
