@@ -111,7 +111,7 @@ public:
     int Run();
 
 private:
-    bool Stopping() const { return !m_failure.empty() || StopSignal() != 0; }
+    bool Stopping() const { return !m_failure.empty() || m_writerFailed || StopSignal() != 0; }
     bool Begin(float clock);
     void AddFrame();
     int End(bool started);
@@ -130,6 +130,7 @@ private:
     std::unique_ptr<CWorkerPool> m_pngWriters;
     std::unique_ptr<CWorkerPool> m_videoWriter;
     bool m_begun = false;
+    bool m_writerFailed = false;  // the reason comes when the writers finish
     int64_t m_frameCount = 0;
     float m_clock = 0.0f;
     std::string m_failure;
@@ -215,12 +216,13 @@ void CCaptureRun::AddFrame() {
     const FramePixels frame = m_frames.Frame();
     if (m_pngWriters) {
         const std::string path = FramePath(m_options.captureDir, m_frameCount);
-        m_pngWriters->Submit([frame, path](std::string* error) {
+        m_writerFailed |= !m_pngWriters->Submit([frame, path](std::string* error) {
             return WritePngRgb(path, frame->data(), kFrameWidth, kFrameHeight, error);
         });
     }
     if (m_videoWriter) {
-        m_videoWriter->Submit([this, frame](std::string* error) { return m_video.WriteFrame(frame->data(), error); });
+        m_writerFailed |=
+            !m_videoWriter->Submit([this, frame](std::string* error) { return m_video.WriteFrame(frame->data(), error); });
     }
     ++m_frameCount;
     m_progress.Update(m_frameCount, m_clock);

@@ -119,7 +119,15 @@ bool CVideoEncoder::Start(const SVideoSettings& settings, std::string* error) {
     posix_spawn_file_actions_adddup2(&actions, frames[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, messages[1], STDERR_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    const int spawned = posix_spawnp(&m_child, "ffmpeg", &actions, nullptr, argv.data(), environ);
+    // A group of its own: Ctrl+C in a terminal reaches the whole foreground
+    // group, and ffmpeg stopped by it would leave a video that it calls
+    // failed. The program stops instead and lets ffmpeg finish the video.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    const int spawned = posix_spawnp(&m_child, "ffmpeg", &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     CloseFd(&frames[0]);
     CloseFd(&messages[1]);
@@ -156,9 +164,10 @@ bool CVideoEncoder::WriteFrame(const uint8_t* rgba, std::string* error) {
         if (wrote < 0 && errno == EINTR) continue;
         if (wrote <= 0) {
             // ffmpeg has gone: what it said says why.
+            const int writeErrno = errno;
             std::string reason;
             Wait(&reason);
-            *error = reason.empty() ? std::string("ffmpeg stopped reading the frames: ") + std::strerror(errno)
+            *error = reason.empty() ? std::string("ffmpeg stopped reading the frames: ") + std::strerror(writeErrno)
                                     : reason;
             return false;
         }
