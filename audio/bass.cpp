@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <memory>
@@ -30,17 +33,28 @@ size_t ReadStream(SBassStream* stream, int16_t* samples, size_t frames) {
     return produced;
 }
 
+using Clock = std::chrono::steady_clock;
+
+// About 46 ms: small latency, room for decoding.
+constexpr int kDefaultBufferFrames = 2048;
+
 struct SBassState {
     bool noSoundRequested = false;
     bool initialised = false;
     bool atExitRegistered = false;
+    int requestedBufferFrames = kDefaultBufferFrames;
     SDL_AudioDeviceID device = 0;
+    // The buffer SDL granted, in sample frames: the only latency it reports.
+    int bufferFrames = 0;
     // A handle is its index + 1; freed streams leave an empty slot so that a
     // stale handle never reaches another stream.
     std::vector<std::unique_ptr<SBassStream>> streams;
     // The one stream the device plays; it is touched by the audio thread, so
     // it changes only with the device locked.
     SBassStream* playing = nullptr;
+    // When `playing` was started, until its first buffer is filled.
+    bool startPending = false;
+    Clock::time_point started;
 };
 
 SBassState& State() {
@@ -53,10 +67,23 @@ SBassState& State() {
 // (the end of the music, a broken file) is silence.
 void FillDeviceBuffer(void* userdata, Uint8* out, int length) {
     auto* state = static_cast<SBassState*>(userdata);
+    const size_t bufferFrames = static_cast<size_t>(length) / kMusicFrameBytes;
+    if (state->playing && state->startPending) {
+        // The music started with the caller's clock. This buffer is heard a
+        // buffer from now, so it starts where the music has got to by then.
+        state->startPending = false;
+        const double since = std::chrono::duration<double>(Clock::now() - state->started).count();
+        auto skip = static_cast<size_t>(std::lround(since * kMusicRate)) + static_cast<size_t>(state->bufferFrames);
+        auto* scratch = reinterpret_cast<int16_t*>(out);
+        while (skip > 0) {
+            const size_t got = ReadStream(state->playing, scratch, std::min(skip, bufferFrames));
+            if (got == 0) break;
+            skip -= got;
+        }
+    }
     size_t frames = 0;
     if (state->playing) {
-        frames = ReadStream(state->playing, reinterpret_cast<int16_t*>(out),
-                            static_cast<size_t>(length) / kMusicFrameBytes);
+        frames = ReadStream(state->playing, reinterpret_cast<int16_t*>(out), bufferFrames);
     }
     SDL_memset(out + frames * kMusicFrameBytes, 0, static_cast<size_t>(length) - frames * kMusicFrameBytes);
 }
@@ -110,6 +137,8 @@ void ReportNoSoundDevice() {
 
 }  // namespace
 
+void BassSetBufferFrames(int frames) { State().requestedBufferFrames = frames > 0 ? frames : kDefaultBufferFrames; }
+
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* window) {
     (void)freq;
     (void)flags;
@@ -130,16 +159,20 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* window) {
     wanted.freq = kMusicRate;
     wanted.format = AUDIO_S16SYS;
     wanted.channels = kMusicChannels;
-    wanted.samples = 2048;  // about 46 ms: small latency, room for decoding
+    wanted.samples = static_cast<Uint16>(state.requestedBufferFrames);
     wanted.callback = FillDeviceBuffer;
     wanted.userdata = &state;
-    // No allowed changes: SDL converts to whatever the hardware wants.
-    state.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    SDL_AudioSpec granted;
+    SDL_zero(granted);
+    // Only the buffer size may change: SDL converts the rest to whatever the
+    // hardware wants.
+    state.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &granted, SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
     if (!state.device) {
         ReportNoSoundDevice();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return 0;
     }
+    state.bufferFrames = granted.samples;
     if (!state.atExitRegistered) {
         state.atExitRegistered = true;
         std::atexit(CloseDeviceAtExit);
@@ -178,7 +211,10 @@ BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD flags) {
     SBassStream* stream = FindStream(handle);
     if (!stream) return 0;
     CDeviceLock lock;
-    State().playing = stream;
+    SBassState& state = State();
+    state.playing = stream;
+    state.startPending = true;
+    state.started = Clock::now();
     return 1;
 }
 

@@ -20,7 +20,11 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* window);
 // or decoded. offset and length are unused.
 HSTREAM BASS_StreamCreateFile(BOOL mem, const char* file, DWORD offset, DWORD length);
 BOOL BASS_Start();
-// Plays the stream from where it stands (its start, for a new stream).
+// Plays the stream from where it stands (its start, for a new stream), from
+// the moment of the call: the device's buffer is taken as its latency, so
+// the first buffer filled after the call starts where the music has got to
+// by the time that buffer is heard. What is heard then keeps time with a
+// clock started with the call.
 BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD flags);
 BOOL BASS_ChannelStop(DWORD handle);
 BOOL BASS_Stop();
@@ -32,6 +36,10 @@ void BASS_Free();
 // When set before BASS_Init, no output device is opened: streams are only
 // decoded, through BASS_ChannelGetData. Capture uses this to write the music.
 void BassUseNoSoundOutput(bool noSound);
+// The device buffer asked of SDL, in sample frames, from the next BASS_Init
+// on (2048, about 46 ms, unless set; 0 restores that). SDL may grant
+// another size.
+void BassSetBufferFrames(int frames);
 // Decodes the next bytes of a stream (44.1 kHz, 16-bit stereo) into buffer.
 // Returns the bytes written, fewer than asked at the end of the music.
 // Only for streams that are not being played on a device.

@@ -6,14 +6,26 @@
 
 namespace {
 
-constexpr int kMaxFps = 1000;
 constexpr int kMaxThreads = 64;
 
 // Every option the program knows, GNU style: "--name VALUE", "--name=VALUE",
 // and for those with a letter "-X VALUE" or "-XVALUE"; "--" ends the options.
 enum class EOption {
-    kHelp, kVersion, kWindowed, kCapture, kVideo, kBenchmark, kPerEffect, kCheck, kFps, kFrames, kDirectory,
-    kRenderer, kThreads
+    kHelp,
+    kVersion,
+    kWindowed,
+    kCapture,
+    kVideo,
+    kVideoCodec,
+    kOverwrite,
+    kBenchmark,
+    kPerEffect,
+    kCheck,
+    kFps,
+    kFrames,
+    kDirectory,
+    kRenderer,
+    kThreads
 };
 
 struct SOptionSpec {
@@ -29,10 +41,12 @@ constexpr SOptionSpec kOptions[] = {
     {"windowed", 0, nullptr, EOption::kWindowed},
     {"capture", 0, "a directory", EOption::kCapture},
     {"video", 0, "a file name", EOption::kVideo},
+    {"video-codec", 0, "h264 or lossless", EOption::kVideoCodec},
+    {"overwrite", 0, nullptr, EOption::kOverwrite},
     {"benchmark", 0, nullptr, EOption::kBenchmark},
     {"per-effect", 0, nullptr, EOption::kPerEffect},
     {"check", 0, nullptr, EOption::kCheck},
-    {"fps", 0, "a number", EOption::kFps},
+    {"fps", 0, "a frame rate", EOption::kFps},
     {"frames", 0, "a number", EOption::kFrames},
     {"directory", 'C', "a directory", EOption::kDirectory},
     {"renderer", 0, "auto, gpu or cpu", EOption::kRenderer},
@@ -69,6 +83,7 @@ struct SParsed {
     bool capture = false;
     bool benchmark = false;
     bool check = false;
+    bool codecGiven = false;
     bool fpsGiven = false;
     bool framesGiven = false;
 };
@@ -102,19 +117,30 @@ bool Apply(const SOptionSpec& spec, const std::string& shown, const char* value,
         case EOption::kVideo:
             options.videoFile = value;
             return true;
+        case EOption::kVideoCodec:
+            if (std::strcmp(value, "h264") == 0) {
+                options.videoCodec = EVideoCodec::kH264;
+            } else if (std::strcmp(value, "lossless") == 0) {
+                options.videoCodec = EVideoCodec::kLossless;
+            } else {
+                *error = shown + " needs h264 or lossless, not '" + value + "'";
+                return false;
+            }
+            parsed->codecGiven = true;
+            return true;
+        case EOption::kOverwrite:
+            options.overwrite = true;
+            return true;
         case EOption::kDirectory:
             options.directory = value;
             return true;
-        case EOption::kFps: {
-            int64_t fps = 0;
-            if (!ParseCount(value, 1, kMaxFps, &fps)) {
-                *error = shown + " needs a whole number from 1 to 1000, not '" + value + "'";
+        case EOption::kFps:
+            if (!ParseFrameRate(value, &options.fps)) {
+                *error = shown + " needs a rate from 1 to 1000 such as 60, 60000/1001 or 29.97, not '" + value + "'";
                 return false;
             }
-            options.fps = static_cast<int>(fps);
             parsed->fpsGiven = true;
             return true;
-        }
         case EOption::kRenderer: {
             const std::string name = value;
             if (name == "auto") {
@@ -202,12 +228,14 @@ bool ReadArguments(int argc, const char* const* argv, SParsed* parsed, std::stri
 
 const char* UsageText() {
     return "usage: quellbrook [-C DIR] [--renderer R] [--threads N] [--windowed]\n"
-           "       quellbrook [-C DIR] [--renderer R] [--threads N] --capture DIR [--fps N]\n"
-           "                  [--frames N] [--video FILE]\n"
+           "       quellbrook [-C DIR] [--renderer R] [--threads N] --capture DIR [--video FILE]\n"
+           "                  [--fps N] [--frames N] [--overwrite]\n"
+           "       quellbrook [-C DIR] [--renderer R] [--threads N] --video FILE [--video-codec C]\n"
+           "                  [--fps N] [--frames N] [--overwrite]\n"
            "       quellbrook [-C DIR] [--renderer R] [--threads N] --benchmark [--per-effect]\n"
            "                  [--fps N] [--frames N]\n"
            "       quellbrook [-C DIR] --check\n"
-               "       quellbrook --help | --version\n";
+           "       quellbrook --help | --version\n";
 }
 
 const char* HelpText() {
@@ -219,15 +247,21 @@ const char* HelpText() {
            "  --capture DIR     render without a window or sound device, at a fixed frame\n"
            "                    rate: every frame to DIR/000000.png, DIR/000001.png, ...\n"
            "                    and the music to DIR/audio.wav\n"
-           "  --video FILE      with --capture: also encode the frames and the music into\n"
-           "                    FILE with ffmpeg\n"
+           "  --video FILE      render the same way into a video made by ffmpeg while it\n"
+           "                    runs (FILE.mp4 when FILE has no extension); with or\n"
+           "                    without --capture\n"
+           "  --video-codec C   h264 (default): H.264 and AAC in the container FILE's\n"
+           "                    extension names; lossless: FFV1 and FLAC in .mkv\n"
+           "  --overwrite       replace the frames and audio.wav of an earlier capture in\n"
+           "                    DIR, or an existing FILE\n"
            "  --benchmark       render at a fixed frame rate as fast as possible and report\n"
            "                    the time per frame (mean, p50, p99, max), from whole\n"
            "                    frames with one drain of the renderer each\n"
            "  --per-effect      with --benchmark: instead, time each effect's drawing,\n"
            "                    draining the renderer around every effect (a run of its\n"
            "                    own, since the drains slow the frames down)\n"
-           "  --fps N           frames per second of timeline time (default 60)\n"
+           "  --fps N           frames per second of timeline time (default 60); a ratio\n"
+           "                    such as 60000/1001 or a decimal such as 29.97 works too\n"
            "  --frames N        stop after N frames (default: at the timeline's end)\n"
            "  --check           say which timeline lines will not do what they seem to, and\n"
            "                    which pictures or song cannot be used; status 1 if any\n"
@@ -255,25 +289,30 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
         options->mode = parsed.help ? ERunMode::kHelp : ERunMode::kVersion;
         return true;
     }
-    const int modes = int(parsed.capture) + int(parsed.benchmark);
+    const bool capture = parsed.capture || !result.videoFile.empty();
+    const int modes = int(capture) + int(parsed.benchmark);
     if (parsed.check && (modes > 0 || result.windowed)) {
-        *error = "--check cannot be used with --capture, --benchmark or --windowed";
+        *error = "--check cannot be used with --capture, --video, --benchmark or --windowed";
         return false;
     }
     if (modes > 1) {
-        *error = "--capture and --benchmark cannot be used together";
+        *error = "--capture and --video cannot be used with --benchmark";
         return false;
     }
-    if (!result.videoFile.empty() && !parsed.capture) {
-        *error = "--video needs --capture";
+    if (parsed.codecGiven && result.videoFile.empty()) {
+        *error = "--video-codec needs --video";
         return false;
     }
     if (result.perEffect && !parsed.benchmark) {
         *error = "--per-effect needs --benchmark";
         return false;
     }
-    if ((parsed.fpsGiven || parsed.framesGiven) && !parsed.capture && !parsed.benchmark) {
-        *error = "--fps and --frames need --capture or --benchmark";
+    if (result.overwrite && !capture) {
+        *error = "--overwrite needs --capture or --video";
+        return false;
+    }
+    if ((parsed.fpsGiven || parsed.framesGiven) && !capture && !parsed.benchmark) {
+        *error = "--fps and --frames need --capture, --video or --benchmark";
         return false;
     }
     if (result.windowed && modes > 0) {
@@ -281,7 +320,7 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
         return false;
     }
     result.mode = parsed.check       ? ERunMode::kCheck
-                  : parsed.capture   ? ERunMode::kCapture
+                  : capture          ? ERunMode::kCapture
                   : parsed.benchmark ? ERunMode::kBenchmark
                                      : ERunMode::kInteractive;
     *options = result;

@@ -1,20 +1,28 @@
 // The program's options: the interactive run (the default), capture to files
-// and the benchmark.
+// (frames, a video or both) and the benchmark.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "shell/frame_rate.h"
 #include "shell/renderer_choice.h"
 
+// kCapture: --capture DIR, --video FILE or both.
 enum class ERunMode { kInteractive, kCapture, kBenchmark, kCheck, kHelp, kVersion };
+
+// kH264: H.264 and AAC, which every player plays; kLossless: FFV1 and FLAC
+// in Matroska, for archiving.
+enum class EVideoCodec { kH264, kLossless };
 
 struct SOptions {
     ERunMode mode = ERunMode::kInteractive;
     bool windowed = false;
-    std::string captureDir;
-    std::string videoFile;  // empty: no video
-    int fps = 60;
+    std::string captureDir;  // empty: no PNG frames
+    std::string videoFile;   // empty: no video
+    EVideoCodec videoCodec = EVideoCodec::kH264;
+    bool overwrite = false;  // replace earlier frames or an existing video
+    SFrameRate fps;
     int64_t maxFrames = -1;  // -1: until the timeline ends
     std::string directory;   // -C: where the presentation is; empty: here
     bool perEffect = false;  // the benchmark times each effect instead of whole frames

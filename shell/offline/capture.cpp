@@ -1,88 +1,288 @@
 #include "shell/offline/capture.h"
 
+#include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
+#include <thread>
+#include <vector>
 
 #include "render/gl/gl_device.h"
+#include "resources/report.h"
+#include "runtime/effect_manager.h"
 #include "shell/demo_driver.h"
 #include "shell/offline/headless_run.h"
 #include "shell/offline/music_capture.h"
+#include "shell/offline/pass_frames.h"
 #include "shell/offline/png_writer.h"
 #include "shell/offline/progress.h"
 #include "shell/offline/video_encoder.h"
+#include "shell/offline/worker_pool.h"
+#include "shell/stop_signals.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
+// The back buffer the display device is made with.
+constexpr int kFrameWidth = 1024;
+constexpr int kFrameHeight = 768;
+// Frames waiting for a writer, per writer thread: enough to ride out an
+// uneven frame, few enough that memory stays flat (3 MB a frame).
+constexpr size_t kQueuedFramesPerThread = 2;
+
 int Fail(const std::string& reason) {
-    std::fprintf(stderr, "quellbrook: %s\n", reason.c_str());
+    Report("quellbrook", 0, reason);
     return 1;
 }
 
 std::string FramePath(const std::string& dir, int64_t frame) {
     char name[32];
-    std::snprintf(name, sizeof(name), "/%06lld.png", static_cast<long long>(frame));
-    return dir + name;
+    std::snprintf(name, sizeof(name), "%06lld.png", static_cast<long long>(frame));
+    return (fs::path(dir) / name).string();
+}
+
+// NNNNNN.png: six digits or more.
+bool IsFrameName(const std::string& name) {
+    const size_t digits = name.size() >= 4 ? name.size() - 4 : 0;
+    if (digits < 6 || name.compare(digits, 4, ".png") != 0) return false;
+    return std::all_of(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(digits),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Makes DIR, or makes sure it holds no earlier capture that the new one
+// would mix with; --overwrite removes that capture's frames and audio.wav.
+bool PrepareCaptureDirectory(const std::string& dir, bool overwrite, std::string* error) {
+    std::error_code failed;
+    fs::create_directories(dir, failed);
+    if (failed) {
+        *error = "cannot create " + dir + ": " + failed.message();
+        return false;
+    }
+    std::vector<fs::path> earlier;
+    for (fs::directory_iterator it(dir, failed), end; !failed && it != end; it.increment(failed)) {
+        const std::string name = it->path().filename().string();
+        if (name == "audio.wav" || IsFrameName(name)) earlier.push_back(it->path());
+    }
+    if (failed) {
+        *error = "cannot read " + dir + ": " + failed.message();
+        return false;
+    }
+    if (earlier.empty()) return true;
+    if (!overwrite) {
+        *error = dir + " holds an earlier capture (" + std::to_string(earlier.size()) +
+                 " frames or audio.wav); --overwrite replaces it, or name another directory";
+        return false;
+    }
+    for (const fs::path& path : earlier) {
+        if (!fs::remove(path, failed) && failed) {
+            *error = "cannot remove " + path.string() + ": " + failed.message();
+            return false;
+        }
+    }
+    return true;
+}
+
+// The timeline time at which the end marker fires: events wait for every
+// one before them in the file, so it is the latest time up to the marker.
+double TimelineEnd() {
+    int32_t end = 0;
+    for (const CScriptEvent* event = g_effectManager.CurrentEvent(); event; event = event->next) {
+        end = std::max(end, event->time);
+        if (event->command == 'F') break;
+    }
+    return end / 1000.0;
+}
+
+class CCaptureRun {
+public:
+    explicit CCaptureRun(const SOptions& options)
+        : m_options(options), m_run(options.fps), m_frames(kFrameWidth, kFrameHeight), m_progress("capture", stderr) {
+        if (!options.videoFile.empty()) m_videoFile = VideoFileName(options.videoFile, options.videoCodec);
+        m_musicFile = options.captureDir.empty() ? PartialFileName(m_videoFile, ".wav")
+                                                 : (fs::path(options.captureDir) / "audio.wav").string();
+    }
+
+    int Run();
+
+private:
+    bool Stopping() const { return !m_failure.empty() || m_writerFailed || StopSignal() != 0; }
+    bool Begin(float clock);
+    void AddFrame();
+    int End(bool started);
+    void RemoveTemporaryMusic();
+
+    const SOptions& m_options;
+    CHeadlessRun m_run;
+    CPassFrames m_frames;
+    CProgress m_progress;
+    std::string m_videoFile;
+    std::string m_musicFile;
+    CMusicCapture m_music;
+    bool m_musicOpen = false;
+    uint32_t m_stream = 0;
+    CVideoEncoder m_video;
+    std::unique_ptr<CWorkerPool> m_pngWriters;
+    std::unique_ptr<CWorkerPool> m_videoWriter;
+    bool m_begun = false;
+    bool m_writerFailed = false;  // the reason comes when the writers finish
+    int64_t m_frameCount = 0;
+    float m_clock = 0.0f;
+    std::string m_failure;
+};
+
+int CCaptureRun::Run() {
+    if (!m_videoFile.empty()) {
+        // Checked first: a long run should not end in "cannot encode".
+        if (!ProgramInstalled("ffmpeg")) {
+            return Fail("--video needs ffmpeg, which is not installed (Debian package \"ffmpeg\")");
+        }
+        if (m_options.videoCodec == EVideoCodec::kLossless && fs::path(m_videoFile).extension() != ".mkv") {
+            return Fail("--video-codec lossless writes Matroska: name the video FILE.mkv, not " + m_videoFile);
+        }
+        if (fs::exists(m_videoFile) && !m_options.overwrite) {
+            return Fail(m_videoFile + " exists already; --overwrite replaces it");
+        }
+        // A write to a pipe ffmpeg has left must fail, not end the program.
+        std::signal(SIGPIPE, SIG_IGN);
+    }
+    std::string error;
+    if (!m_options.captureDir.empty() && !PrepareCaptureDirectory(m_options.captureDir, m_options.overwrite, &error)) {
+        return Fail(error);
+    }
+    if (!m_run.Start(m_options.renderer, m_options.threads, &error)) return Fail(error);
+    m_progress.SetLabel("capture with " + m_run.RendererName());
+    InstallStopSignals();
+
+    SPresentTarget target;
+    target.onFrame = [this](const uint8_t* rgba, int width, int height) { m_frames.OnPresent(rgba, width, height); };
+    RasterDeviceSetPresentTarget(g_device, target);
+
+    SDemoHooks hooks;
+    hooks.musicStarted = [this](uint32_t stream) {
+        m_stream = stream;
+        m_musicOpen = m_music.Open(m_musicFile, &m_failure);
+    };
+    hooks.beforeRender = [this](float clock) {
+        m_clock = clock;
+        if (!m_begun) m_begun = Begin(clock);
+    };
+    hooks.afterRender = [this] {
+        if (!Stopping()) AddFrame();
+    };
+    hooks.stopRequested = [this] {
+        return Stopping() || (m_options.maxFrames >= 0 && m_frameCount >= m_options.maxFrames);
+    };
+    return End(RunDemo(hooks));
+}
+
+// The first pass that renders: the music goes to its file before any frame,
+// then the writers start.
+bool CCaptureRun::Begin(float clock) {
+    const double end = TimelineEnd();
+    m_progress.SetEnd(m_options.maxFrames < 0
+                          ? end
+                          : std::min(end, clock + static_cast<double>(m_options.maxFrames - 1) / FramesPerSecond(m_options.fps)));
+    if (!m_musicOpen) return true;  // the reason is in m_failure
+    const uint64_t skip = MusicSamplesIn(m_run.TimerSteps(), m_options.fps);
+    const uint64_t length =
+        m_options.maxFrames < 0 ? CMusicCapture::kWholeSong : MusicSamplesIn(m_options.maxFrames, m_options.fps);
+    if (!m_music.WriteSong(m_stream, skip, length, [] { return StopSignal() != 0; }, &m_failure)) return true;
+
+    const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    if (!m_options.captureDir.empty()) {
+        m_pngWriters = std::make_unique<CWorkerPool>(threads, kQueuedFramesPerThread * static_cast<size_t>(threads));
+    }
+    if (!m_videoFile.empty()) {
+        SVideoSettings settings;
+        settings.file = m_videoFile;
+        settings.codec = m_options.videoCodec;
+        settings.rate = m_options.fps;
+        settings.width = kFrameWidth;
+        settings.height = kFrameHeight;
+        settings.audio = m_musicFile;
+        if (!m_video.Start(settings, &m_failure)) return true;
+        // One thread keeps the frames in order.
+        m_videoWriter = std::make_unique<CWorkerPool>(1, kQueuedFramesPerThread);
+    }
+    return true;
+}
+
+void CCaptureRun::AddFrame() {
+    const FramePixels frame = m_frames.Frame();
+    if (m_pngWriters) {
+        const std::string path = FramePath(m_options.captureDir, m_frameCount);
+        m_writerFailed |= !m_pngWriters->Submit([frame, path](std::string* error) {
+            return WritePngRgb(path, frame->data(), kFrameWidth, kFrameHeight, error);
+        });
+    }
+    if (m_videoWriter) {
+        m_writerFailed |=
+            !m_videoWriter->Submit([this, frame](std::string* error) { return m_video.WriteFrame(frame->data(), error); });
+    }
+    ++m_frameCount;
+    m_progress.Update(m_frameCount, m_clock);
+}
+
+void CCaptureRun::RemoveTemporaryMusic() {
+    if (!m_options.captureDir.empty()) return;
+    std::error_code ignored;
+    fs::remove(m_musicFile, ignored);
+}
+
+int CCaptureRun::End(bool started) {
+    m_progress.Finish();
+    // The reason is on standard error already.
+    if (!started) {
+        RemoveTemporaryMusic();
+        return 1;
+    }
+    std::string error;
+    if (m_pngWriters && !m_pngWriters->Finish(&error) && m_failure.empty()) m_failure = error;
+    if (m_videoWriter && !m_videoWriter->Finish(&error) && m_failure.empty()) m_failure = error;
+    const bool video = !m_videoFile.empty() && m_videoWriter && m_failure.empty() && m_frameCount > 0;
+    const bool videoMade = video && m_video.Finish(&m_failure);
+    if (m_musicOpen && !m_options.captureDir.empty()) {
+        // Its header matches its length whatever ended the run.
+        if (!m_music.Finish(MusicSamplesIn(m_frameCount, m_options.fps), &error) && m_failure.empty()) {
+            m_failure = error;
+        }
+    }
+    RemoveTemporaryMusic();
+
+    const double seconds = static_cast<double>(m_frameCount) / FramesPerSecond(m_options.fps);
+    const std::string fps = FrameRateText(m_options.fps);
+    if (!m_failure.empty()) {
+        ReportF("capture", 0, "stopped after %lld frames (%.3f s): %s", static_cast<long long>(m_frameCount), seconds,
+                m_failure.c_str());
+        return 1;
+    }
+    if (!m_options.captureDir.empty()) {
+        ReportF("capture", 0, "%lld frames (%.3f s at %s fps) and audio.wav in %s", static_cast<long long>(m_frameCount),
+                seconds, fps.c_str(), m_options.captureDir.c_str());
+    }
+    if (videoMade) {
+        ReportF("capture", 0, "video of %lld frames (%.3f s at %s fps) written to %s",
+                static_cast<long long>(m_frameCount), seconds, fps.c_str(), m_videoFile.c_str());
+    } else if (!m_videoFile.empty()) {
+        Report("capture", 0, "no frame was drawn, so no video was made");
+    }
+    if (const int signal = StopSignal()) {
+        ReportF("capture", 0, "stopped by %s at timeline %.3f s; what was written so far is complete",
+                signal == SIGINT ? "SIGINT" : "SIGTERM", static_cast<double>(m_clock));
+        return StopSignalExitStatus(signal);
+    }
+    return 0;
 }
 
 }  // namespace
 
 int RunCapture(const SOptions& options) {
-    const std::string& dir = options.captureDir;
-    // Checked first: a long capture should not end in "cannot encode".
-    if (!options.videoFile.empty() && !ProgramInstalled("ffmpeg")) {
-        return Fail("--video needs ffmpeg, which is not installed (Debian package \"ffmpeg\")");
-    }
-    std::error_code created;
-    std::filesystem::create_directories(dir, created);
-    if (created) return Fail("cannot create " + dir + ": " + created.message());
-
-    CHeadlessRun run(options.fps);
-    std::string error;
-    if (!run.Start(options.renderer, options.threads, &error)) return Fail(error);
-
-    CMusicCapture music(options.fps);
-    const std::string label = "capture with " + run.RendererName();
-    CProgress progress(label.c_str(), stderr);
-    int64_t frames = 0;
-    float clock = 0.0f;
-    std::string failure;
-    const auto done = [&] { return !failure.empty() || (options.maxFrames >= 0 && frames >= options.maxFrames); };
-
-    SPresentTarget target;
-    target.onFrame = [&](const uint8_t* rgba, int width, int height) {
-        if (done()) return;
-        if (!WritePngRgb(FramePath(dir, frames), rgba, width, height, &failure)) return;
-        if (!music.AddFrame(run.TimerSteps(), &failure)) return;
-        ++frames;
-        progress.Update(frames, clock);
-    };
-    RasterDeviceSetPresentTarget(g_device, target);
-
-    SDemoHooks hooks;
-    hooks.musicStarted = [&](uint32_t stream) {
-        if (!music.Open(dir + "/audio.wav", &failure)) return;
-        music.SetStream(stream);
-    };
-    hooks.beforeRender = [&](float now) { clock = now; };
-    hooks.stopRequested = done;
-
-    const bool started = RunDemo(hooks);
-    progress.Finish();
-    // The reason is on standard error already.
-    if (!started) return 1;
-    if (failure.empty()) music.Close(&failure);
-    if (!failure.empty()) return Fail(failure);
-
-    std::fprintf(stderr, "capture: %lld frames (%.3f s at %d fps) in %s\n", static_cast<long long>(frames),
-                 static_cast<double>(frames) / options.fps, options.fps, dir.c_str());
-    if (!options.videoFile.empty() && frames == 0) {
-        std::fprintf(stderr, "capture: no frame was presented, so no video was made\n");
-    } else if (!options.videoFile.empty()) {
-        if (!EncodeVideo(dir, options.fps, options.videoFile, &error)) return Fail(error);
-        std::fprintf(stderr, "capture: video written to %s\n", options.videoFile.c_str());
-    }
-    return 0;
+    CCaptureRun run(options);
+    return run.Run();
 }

@@ -6,7 +6,7 @@
 #include "shell/display_device.h"
 #include "shell/shell_globals.h"
 
-CHeadlessRun::CHeadlessRun(int fps) : m_counter(fps) {}
+CHeadlessRun::CHeadlessRun(const SFrameRate& fps) : m_counter(fps) {}
 
 CHeadlessRun::~CHeadlessRun() {
     ReleaseDisplayDevice();

@@ -12,7 +12,7 @@
 
 class CHeadlessRun {
 public:
-    explicit CHeadlessRun(int fps);
+    explicit CHeadlessRun(const SFrameRate& fps);
     ~CHeadlessRun();
     CHeadlessRun(const CHeadlessRun&) = delete;
     CHeadlessRun& operator=(const CHeadlessRun&) = delete;
@@ -27,7 +27,7 @@ public:
     const std::string& RendererWhy() const { return m_rendererWhy; }
 
     // The timer's position in frame periods since it started.
-    int64_t TimerSteps() const { return m_counter.Last(); }
+    int64_t TimerSteps() const { return m_counter.Steps(); }
 
 private:
     CFixedCounter m_counter;

@@ -14,42 +14,31 @@ constexpr size_t kChunkFrames = 4410;
 }  // namespace
 
 bool CMusicCapture::Open(const std::string& path, std::string* error) {
-    return m_wav.Open(path, kMusicRate, kMusicChannels, error);
+    return m_wav.Open(path, kMusicRate, kMusicChannels, error) && m_wav.Sync(error);
 }
 
-uint64_t CMusicCapture::SamplesIn(int64_t steps) const {
-    return static_cast<uint64_t>(steps) * kMusicRate / static_cast<uint64_t>(m_fps);
-}
-
-bool CMusicCapture::AddFrame(int64_t timerSteps, std::string* error) {
-    if (m_frames == 0 && m_stream) {
-        // Skip the music played before the first frame was drawn.
-        std::vector<int16_t> skipped(kChunkFrames * kMusicChannels);
-        for (uint64_t left = SamplesIn(timerSteps); left > 0;) {
-            const size_t frames = static_cast<size_t>(std::min<uint64_t>(left, kChunkFrames));
-            const DWORD got = BASS_ChannelGetData(m_stream, skipped.data(), static_cast<DWORD>(frames * kMusicFrameBytes));
-            if (got == 0) break;
-            left -= got / kMusicFrameBytes;
-        }
-    }
-    ++m_frames;
-    return WriteUpTo(SamplesIn(m_frames), error);
-}
-
-bool CMusicCapture::WriteUpTo(uint64_t end, std::string* error) {
+bool CMusicCapture::WriteSong(uint32_t stream, uint64_t skip, uint64_t length, const std::function<bool()>& stop,
+                              std::string* error) {
     std::vector<int16_t> chunk(kChunkFrames * kMusicChannels);
-    while (m_wav.FramesWritten() < end) {
-        const size_t wanted = static_cast<size_t>(std::min<uint64_t>(end - m_wav.FramesWritten(), kChunkFrames));
-        size_t got = 0;
-        if (m_stream) {
-            got = BASS_ChannelGetData(m_stream, chunk.data(), static_cast<DWORD>(wanted * kMusicFrameBytes)) /
-                  kMusicFrameBytes;
-        }
-        if (!m_wav.Write(chunk.data(), got, error)) return false;
-        // Past the end of the music (or a broken file): the rest is silence.
-        if (got < wanted && !m_wav.WriteSilence(wanted - got, error)) return false;
+    for (uint64_t left = skip; left > 0;) {
+        const size_t frames = static_cast<size_t>(std::min<uint64_t>(left, kChunkFrames));
+        const DWORD got = BASS_ChannelGetData(stream, chunk.data(), static_cast<DWORD>(frames * kMusicFrameBytes));
+        if (got == 0) break;
+        left -= got / kMusicFrameBytes;
     }
-    return true;
+    while (m_wav.FramesWritten() < length && !stop()) {
+        const size_t wanted = static_cast<size_t>(std::min<uint64_t>(length - m_wav.FramesWritten(), kChunkFrames));
+        const size_t got =
+            BASS_ChannelGetData(stream, chunk.data(), static_cast<DWORD>(wanted * kMusicFrameBytes)) / kMusicFrameBytes;
+        if (!m_wav.Write(chunk.data(), got, error)) return false;
+        if (got == wanted) continue;
+        // Past the end of the music (or a broken file): the rest is silence.
+        if (length == kWholeSong) break;
+        if (!m_wav.SetLength(length, error)) return false;
+    }
+    return m_wav.Sync(error);
 }
 
-bool CMusicCapture::Close(std::string* error) { return m_wav.Close(error); }
+bool CMusicCapture::Finish(uint64_t length, std::string* error) {
+    return m_wav.SetLength(length, error) && m_wav.Close(error);
+}

@@ -1,40 +1,39 @@
-// Writes the music of a captured run to a WAV file, frame by frame, so that
-// the sound lines up with the frames when both are played at the frame rate.
+// The music of an offline run as a WAV file, written before the first frame
+// is drawn (the music does not depend on the picture), so that ffmpeg can
+// take it while the frames are still coming, and cut to the frames made at
+// the end.
 //
 // The music starts with the timer, and the clock trails the timer by its
 // start offset plus one pass, so a frame is heard with the music at the
 // timer's position when the frame is drawn, not at its clock value. The
-// file therefore starts at the music position of the first frame and holds
-// exactly frames * 44100 / fps sample frames (rounded down).
+// file therefore starts at the music position of the first frame, and in
+// the end holds exactly frames * 44100 / fps sample frames (rounded down).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "shell/offline/wav_writer.h"
 
 class CMusicCapture {
 public:
-    explicit CMusicCapture(int fps) : m_fps(fps) {}
+    // Until the song ends, however long that is.
+    static constexpr uint64_t kWholeSong = UINT64_MAX;
 
+    // Starts an empty WAV file.
     bool Open(const std::string& path, std::string* error);
-    // The stream to read from once the music has started.
-    void SetStream(uint32_t stream) { m_stream = stream; }
-    // Called for each frame drawn, with the timer's position then, in steps
-    // of 1/fps s since the timer started.
-    bool AddFrame(int64_t timerSteps, std::string* error);
-    bool Close(std::string* error);
+    // Writes the song from `skip` sample frames in: `length` sample frames
+    // (silence after the song's end), or up to its end for kWholeSong. The
+    // file is complete on disk afterwards. Stops early, still complete, when
+    // `stop` says so.
+    bool WriteSong(uint32_t stream, uint64_t skip, uint64_t length, const std::function<bool()>& stop,
+                   std::string* error);
+    // Cuts or pads the file to `length` sample frames and closes it.
+    bool Finish(uint64_t length, std::string* error);
 
     uint64_t FramesWritten() const { return m_wav.FramesWritten(); }
 
 private:
-    // Sample frames in `steps` frame periods.
-    uint64_t SamplesIn(int64_t steps) const;
-    // Appends music up to `end` samples into the file, silence after its end.
-    bool WriteUpTo(uint64_t end, std::string* error);
-
-    int m_fps;
-    uint32_t m_stream = 0;
     CWavWriter m_wav;
-    int64_t m_frames = 0;
 };

@@ -25,9 +25,11 @@ bool WriteRows(FILE* file, const std::vector<uint8_t>& rgb, int width, int heigh
         return false;
     }
     png_init_io(png, file);
-    // Fast compression: a capture writes thousands of frames. The output is
+    // Fast compression: a capture writes thousands of frames. Level 1 with
+    // the "sub" filter alone is several times faster than the defaults and
     // still the same bytes for the same pixels.
     png_set_compression_level(png, 1);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);

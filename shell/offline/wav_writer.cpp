@@ -1,5 +1,8 @@
 #include "shell/offline/wav_writer.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -81,16 +84,45 @@ bool CWavWriter::Write(const int16_t* samples, size_t frames, std::string* error
 }
 
 bool CWavWriter::WriteSilence(size_t frames, std::string* error) {
-    const std::vector<int16_t> silence(frames * static_cast<size_t>(m_channels), 0);
-    return Write(silence.data(), frames, error);
+    // In pieces: the silence after a short song can last minutes.
+    constexpr size_t kPiece = 4096;
+    const std::vector<int16_t> silence(std::min(frames, kPiece) * static_cast<size_t>(m_channels), 0);
+    for (size_t left = frames; left > 0;) {
+        const size_t piece = std::min(left, kPiece);
+        if (!Write(silence.data(), piece, error)) return false;
+        left -= piece;
+    }
+    return true;
+}
+
+bool CWavWriter::WriteHeader() {
+    uint8_t header[kHeaderBytes];
+    FillHeader(header, m_rate, m_channels, static_cast<uint32_t>(m_frames * static_cast<uint64_t>(m_channels) * 2));
+    return std::fseek(m_file, 0, SEEK_SET) == 0 && std::fwrite(header, 1, sizeof(header), m_file) == sizeof(header) &&
+           std::fseek(m_file, 0, SEEK_END) == 0;
+}
+
+bool CWavWriter::Sync(std::string* error) {
+    if (!m_file) return Fail("not open", error);
+    if (!WriteHeader() || std::fflush(m_file) != 0) return Fail(std::strerror(errno), error);
+    return true;
+}
+
+bool CWavWriter::SetLength(uint64_t frames, std::string* error) {
+    if (!m_file) return Fail("not open", error);
+    if (frames >= m_frames) return WriteSilence(static_cast<size_t>(frames - m_frames), error);
+    const uint64_t bytes = kHeaderBytes + frames * static_cast<uint64_t>(m_channels) * 2;
+    if (std::fflush(m_file) != 0 || ftruncate(fileno(m_file), static_cast<off_t>(bytes)) != 0 ||
+        std::fseek(m_file, 0, SEEK_END) != 0) {
+        return Fail(std::strerror(errno), error);
+    }
+    m_frames = frames;
+    return true;
 }
 
 bool CWavWriter::Close(std::string* error) {
     if (!m_file) return Fail("not open", error);
-    uint8_t header[kHeaderBytes];
-    FillHeader(header, m_rate, m_channels, static_cast<uint32_t>(m_frames * static_cast<uint64_t>(m_channels) * 2));
-    const bool rewritten = std::fseek(m_file, 0, SEEK_SET) == 0 &&
-                           std::fwrite(header, 1, sizeof(header), m_file) == sizeof(header);
+    const bool rewritten = WriteHeader();
     const int writeErrno = errno;
     const bool closed = std::fclose(m_file) == 0;
     m_file = nullptr;

@@ -142,6 +142,7 @@ protected:
     void TearDown() override {
         BASS_Free();
         BassUseNoSoundOutput(false);
+        BassSetBufferFrames(0);
     }
 };
 
@@ -203,6 +204,52 @@ TEST_F(BassTest, PlaysOnTheDeviceAndStops) {
     BASS_Free();
     // Freed: the library can start again.
     EXPECT_NE(BASS_Init(-1, 44100, 32, nullptr), 0);
+}
+
+// The music starts with the call, whatever buffer the device has: its first
+// buffer begins where the music has got to by the time that buffer is heard
+// (a buffer later), so what is heard stays within 10 ms of a clock started
+// with the call. The dummy driver takes a buffer at a time, a buffer apart.
+TEST_F(BassTest, MusicHeardKeepsTimeWithTheCallWhateverTheBuffer) {
+    CTempDir dir;
+    ASSERT_TRUE(WriteToneMp3(dir / "song.mp3", 44100, 2, 3.0));
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    for (const int buffer : {512, 2048, 8192}) {
+        BassSetBufferFrames(buffer);
+        ASSERT_NE(BASS_Init(-1, 44100, 32, nullptr), 0);
+        const HSTREAM stream = BASS_StreamCreateFile(0, (dir / "song.mp3").c_str(), 0, 0);
+        ASSERT_NE(stream, 0u);
+        BASS_Start();
+        // Somewhere between two of the device's buffers.
+        std::this_thread::sleep_for(std::chrono::milliseconds(buffer / 100));
+        const auto started = std::chrono::steady_clock::now();
+        const auto since = [started] {
+            return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        };
+        BASS_StreamPlay(stream, 0, 0);
+        // The first buffer was filled between two looks at the decoder.
+        double before = 0.0;
+        double after = 0.0;
+        uint64_t position = 0;
+        for (;;) {
+            before = after;
+            after = since();
+            if ((position = BASS_ChannelGetPosition(stream) / 4) != 0) break;
+            std::this_thread::yield();
+        }
+        // It is heard from one buffer after it was filled on, and it ends
+        // where the decoder stands now: it must start where the music has got
+        // to by then, to the millisecond (the decoder's rounding aside).
+        const double start = static_cast<double>(position - static_cast<uint64_t>(buffer)) / 44100;
+        const double latency = buffer / 44100.0;
+        EXPECT_GE(start, before + latency - 0.001) << buffer;
+        EXPECT_LE(start, after + latency + 0.001) << buffer;
+        // Later buffers follow on, whole buffers, without another jump.
+        uint64_t next = position;
+        while ((next = BASS_ChannelGetPosition(stream) / 4) == position) std::this_thread::yield();
+        EXPECT_EQ((next - position) % static_cast<uint64_t>(buffer), 0u) << buffer;
+        BASS_Free();
+    }
 }
 
 TEST_F(BassTest, InitFailsWithoutAnAudioDevice) {

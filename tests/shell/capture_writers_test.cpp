@@ -9,8 +9,10 @@
 #include "audio/mp3_stream.h"
 #include "shell/offline/frame_stats.h"
 #include "shell/offline/music_capture.h"
+#include "shell/offline/pass_frames.h"
 #include "shell/offline/png_writer.h"
 #include "shell/offline/wav_writer.h"
+#include "shell/offline/worker_pool.h"
 #include "tests/png_file.h"
 #include "tests/shell/test_files.h"
 
@@ -80,9 +82,9 @@ TEST(WavWriter, HeaderDescribesTheSamplesWritten) {
     EXPECT_EQ(bytes.substr(52), std::string(12, '\0'));
 }
 
-// The WAV follows the frames: it starts at the music heard with the first
-// frame and holds exactly the frames' duration, then silence past the song.
-TEST(MusicCapture, WritesTheFramesDurationFromTheFirstFramesPosition) {
+// The WAV is written before the frames from the music heard with the first
+// frame, and cut or padded with silence to the frames' duration at the end.
+TEST(MusicCapture, WritesTheSongFromTheFirstFramesPositionThenTheFramesDuration) {
     CTempDir dir;
     ASSERT_TRUE(WriteToneMp3(dir / "song.mp3", 44100, 2, 0.5));
     CMp3Stream reference;
@@ -94,27 +96,79 @@ TEST(MusicCapture, WritesTheFramesDurationFromTheFirstFramesPosition) {
 
     BassUseNoSoundOutput(true);
     ASSERT_NE(BASS_Init(-1, 44100, 32, nullptr), 0);
-    const HSTREAM stream = BASS_StreamCreateFile(0, (dir / "song.mp3").c_str(), 0, 0);
-    ASSERT_NE(stream, 0u);
+    const auto never = [] { return false; };
+    const auto wavSamples = [](const std::string& bytes) {
+        std::vector<int16_t> samples((bytes.size() - 44) / 2);
+        std::memcpy(samples.data(), bytes.data() + 44, bytes.size() - 44);
+        return samples;
+    };
+    const size_t offset = 2 * 735;
 
-    // 45 frames at 60 fps, the first drawn two steps after the music began:
-    // 0.75 s of sound, of which the song fills 0.5 s - 2/60 s.
-    CMusicCapture music(60);
-    ASSERT_TRUE(music.Open(dir / "audio.wav", &error));
-    music.SetStream(stream);
-    for (int frame = 0; frame < 45; ++frame) ASSERT_TRUE(music.AddFrame(2 + frame, &error)) << error;
-    ASSERT_TRUE(music.Close(&error));
+    // The whole song from two steps in; 45 frames at 60 fps then last 0.75 s,
+    // of which the song fills 0.5 s - 2/60 s.
+    HSTREAM stream = BASS_StreamCreateFile(0, (dir / "song.mp3").c_str(), 0, 0);
+    ASSERT_NE(stream, 0u);
+    CMusicCapture music;
+    ASSERT_TRUE(music.Open(dir / "audio.wav", &error)) << error;
+    ASSERT_TRUE(music.WriteSong(stream, offset, CMusicCapture::kWholeSong, never, &error)) << error;
+    std::string bytes = ReadFile(dir / "audio.wav");
+    ASSERT_EQ(bytes.size(), 44 + song.size() * 2 - offset * 4) << "complete on disk before the frames";
+    EXPECT_EQ(Le32(bytes, 40), bytes.size() - 44);
+    ASSERT_TRUE(music.Finish(45 * 735, &error)) << error;
+    bytes = ReadFile(dir / "audio.wav");
+    ASSERT_EQ(bytes.size(), 44u + 45 * 735 * 4);
+    EXPECT_EQ(Le32(bytes, 40), 45u * 735 * 4);
+    std::vector<int16_t> written = wavSamples(bytes);
+    const size_t heard = song.size() - offset * 2;
+    EXPECT_TRUE(std::equal(written.begin(), written.begin() + heard, song.begin() + offset * 2));
+    EXPECT_TRUE(std::all_of(written.begin() + heard, written.end(), [](int16_t s) { return s == 0; }));
+
+    // A run cut short: the file ends with its last frame.
+    stream = BASS_StreamCreateFile(0, (dir / "song.mp3").c_str(), 0, 0);
+    CMusicCapture cut;
+    ASSERT_TRUE(cut.Open(dir / "cut.wav", &error));
+    ASSERT_TRUE(cut.WriteSong(stream, offset, 30 * 735, never, &error));
+    ASSERT_TRUE(cut.Finish(7 * 735, &error));
+    bytes = ReadFile(dir / "cut.wav");
+    ASSERT_EQ(bytes.size(), 44u + 7 * 735 * 4);
+    EXPECT_EQ(Le32(bytes, 4), bytes.size() - 8);
+    written = wavSamples(bytes);
+    EXPECT_TRUE(std::equal(written.begin(), written.end(), song.begin() + offset * 2));
     BASS_Free();
     BassUseNoSoundOutput(false);
+}
 
-    const std::string bytes = ReadFile(dir / "audio.wav");
-    ASSERT_EQ(bytes.size(), 44u + 45 * 735 * 4);
-    std::vector<int16_t> written((bytes.size() - 44) / 2);
-    std::memcpy(written.data(), bytes.data() + 44, bytes.size() - 44);
-    const size_t offset = 2 * 735 * 2;
-    const size_t heard = song.size() - offset;
-    EXPECT_TRUE(std::equal(written.begin(), written.begin() + heard, song.begin() + offset));
-    EXPECT_TRUE(std::all_of(written.begin() + heard, written.end(), [](int16_t s) { return s == 0; }));
+// One frame per pass: the last picture presented, the previous one again
+// when none was, black before the first.
+TEST(PassFrames, KeepTheLastPresentedPicture) {
+    CPassFrames frames(2, 1);
+    EXPECT_EQ(*frames.Frame(), std::vector<uint8_t>({0, 0, 0, 255, 0, 0, 0, 255}));
+    const std::vector<uint8_t> first = {1, 2, 3, 4, 5, 6, 7, 8};
+    const std::vector<uint8_t> second = {9, 9, 9, 9, 8, 8, 8, 8};
+    frames.OnPresent(first.data(), 2, 1);
+    const FramePixels held = frames.Frame();
+    frames.OnPresent(second.data(), 2, 1);
+    EXPECT_EQ(*frames.Frame(), second);
+    EXPECT_EQ(*held, first) << "a frame handed out never changes";
+    frames.OnPresent(first.data(), 1, 2);
+    EXPECT_EQ(*frames.Frame(), second) << "a picture of another size is not a frame";
+}
+
+TEST(WorkerPool, RunsTheJobsAndStopsAtTheFirstFailure) {
+    CWorkerPool pool(1, 1);
+    std::vector<int> order;
+    for (int i = 0; i < 5; ++i) {
+        pool.Submit([&order, i](std::string* error) {
+            order.push_back(i);
+            *error = "disk full";
+            return i != 2;
+        });
+    }
+    std::string error;
+    EXPECT_FALSE(pool.Finish(&error));
+    EXPECT_EQ(error, "disk full");
+    EXPECT_EQ(order, std::vector<int>({0, 1, 2})) << "one thread keeps the order; nothing runs after a failure";
+    EXPECT_FALSE(pool.Submit([](std::string*) { return true; }));
 }
 
 TEST(FrameStats, NearestRankPercentilesAndTheSummaryLine) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shell/command_line.h"
@@ -25,13 +26,14 @@ TEST(CommandLine, ModesAndTheirOptions) {
     ASSERT_TRUE(Parse({"--capture", "out", "--fps", "30", "--frames", "90", "--video", "a b.mp4"}, &options, &error));
     EXPECT_EQ(options.mode, ERunMode::kCapture);
     EXPECT_EQ(options.captureDir, "out");
-    EXPECT_EQ(options.fps, 30);
+    EXPECT_EQ(options.fps.num, 30);
     EXPECT_EQ(options.maxFrames, 90);
     EXPECT_EQ(options.videoFile, "a b.mp4");
 
     ASSERT_TRUE(Parse({"--benchmark"}, &options, &error));
     EXPECT_EQ(options.mode, ERunMode::kBenchmark);
-    EXPECT_EQ(options.fps, 60);
+    EXPECT_EQ(options.fps.num, 60);
+    EXPECT_EQ(options.fps.den, 1);
     EXPECT_EQ(options.maxFrames, -1);
     EXPECT_FALSE(options.perEffect);
 
@@ -41,6 +43,16 @@ TEST(CommandLine, ModesAndTheirOptions) {
     ASSERT_TRUE(Parse({"-C", "demo", "--check"}, &options, &error));
     EXPECT_EQ(options.mode, ERunMode::kCheck);
     EXPECT_EQ(options.directory, "demo");
+    // A video needs no PNG frames.
+    ASSERT_TRUE(Parse({"--video", "v.mkv", "--video-codec", "lossless", "--overwrite", "--fps", "60000/1001"}, &options,
+                      &error))
+        << error;
+    EXPECT_EQ(options.mode, ERunMode::kCapture);
+    EXPECT_TRUE(options.captureDir.empty());
+    EXPECT_EQ(options.videoCodec, EVideoCodec::kLossless);
+    EXPECT_TRUE(options.overwrite);
+    EXPECT_EQ(options.fps.num, 60000);
+    EXPECT_EQ(options.fps.den, 1001);
 
     ASSERT_TRUE(Parse({"--capture", "x", "--help"}, &options, &error));
     EXPECT_EQ(options.mode, ERunMode::kHelp);
@@ -51,7 +63,7 @@ TEST(CommandLine, GnuForms) {
     std::string error;
     ASSERT_TRUE(Parse({"--capture=a=b", "--fps=30", "--frames", "5", "-Cdemo", "--"}, &options, &error)) << error;
     EXPECT_EQ(options.captureDir, "a=b");
-    EXPECT_EQ(options.fps, 30);
+    EXPECT_EQ(options.fps.num, 30);
     EXPECT_EQ(options.maxFrames, 5);
     EXPECT_EQ(options.directory, "demo");
     ASSERT_TRUE(Parse({"-C", "-x", "--version"}, &options, &error)) << error;
@@ -98,7 +110,14 @@ TEST(CommandLine, RefusesWhatItCannotDo) {
         {"--capture", "d", "--frames", "0"},
         {"--capture", "d", "--frames", "-3"},
         {"--capture", "d", "--frames", "99999999999999999999"},
+        {"--capture", "d", "--fps", "60/0"},
+        {"--capture", "d", "--fps", "1/2"},
+        {"--capture", "d", "--fps", "29."},
+        {"--capture", "d", "--fps", "1e3"},
         {"--benchmark", "--video", "v.mp4"},
+        {"--capture", "d", "--video-codec", "lossless"},
+        {"--video", "v.mp4", "--video-codec", "vp9"},
+        {"--overwrite"},
         {"--capture", "d", "--benchmark"},
         {"--fps", "30"},
         {"--benchmark", "--windowed"},
@@ -119,6 +138,29 @@ TEST(CommandLine, RefusesWhatItCannotDo) {
     EXPECT_EQ(error, "unknown option '--fullscreen'");
     EXPECT_NE(std::string(UsageText()).find("--capture DIR"), std::string::npos);
     EXPECT_NE(std::string(HelpText()).find("--benchmark"), std::string::npos);
+}
+
+TEST(FrameRate, WholeRatiosAndDecimalsAndTheMusicTheirFramesLast) {
+    const std::vector<std::pair<const char*, SFrameRate>> good = {
+        {"60", {60, 1}}, {"60000/1001", {60000, 1001}}, {"120/2", {60, 1}}, {"29.97", {2997, 100}}, {"1000", {1000, 1}}};
+    for (const auto& [text, expected] : good) {
+        SFrameRate rate;
+        ASSERT_TRUE(ParseFrameRate(text, &rate)) << text;
+        EXPECT_EQ(rate.num, expected.num) << text;
+        EXPECT_EQ(rate.den, expected.den) << text;
+    }
+    for (const char* bad : {"", "0", "1001", "-5", "60/", "/2", "2/3", ".5", "60.0000001", "9999999/10"}) {
+        SFrameRate rate;
+        EXPECT_FALSE(ParseFrameRate(bad, &rate)) << bad;
+    }
+    EXPECT_EQ(FrameRateText({60000, 1001}), "60000/1001");
+    EXPECT_EQ(FrameRateText({24, 1}), "24");
+    EXPECT_EQ(MusicSamplesIn(60, {60, 1}), 44100u);
+    EXPECT_EQ(MusicSamplesIn(7, {24, 1}), 7u * 44100 / 24);
+    // 60 frames of 1001/60000 s: 44144.1 samples.
+    EXPECT_EQ(MusicSamplesIn(60, {60000, 1001}), 44144u);
+    // A day at the slowest exact rate still fits.
+    EXPECT_EQ(MusicSamplesIn(86400LL * 1000000, {1000000, 999999}), 86400ULL * 44100 * 999999);
 }
 
 }  // namespace

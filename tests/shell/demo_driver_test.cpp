@@ -26,7 +26,7 @@ void RecordMessage(const char* caption, const char* text) {
 // recording device, without sound, at a fixed 60 steps a second.
 class DemoDriver : public ::testing::Test {
 protected:
-    DemoDriver() : m_cwd(m_dir.Path()), m_counter(60) {}
+    DemoDriver() : m_cwd(m_dir.Path()), m_counter(SFrameRate{60, 1}) {}
 
     void SetUp() override {
         g_messages.clear();
@@ -160,6 +160,20 @@ TEST_F(DemoDriver, MissingTimelineEndsTheRunWithAMessage) {
     EXPECT_NE(g_messages[0].find("script.txt"), std::string::npos);
     EXPECT_TRUE(m_device.calls.empty());
     EXPECT_NE(BASS_Init(-1, 44100, 32, nullptr), 0) << "the audio was released";
+}
+
+// At a ratio such as 60000/1001 the timer's total after k ticks is
+// k * 1001 / 60000 worked out afresh, not a sum of rounded steps.
+TEST(FixedCounter, RationalRatesKeepEveryTicksTotalExact) {
+    CFixedCounter counter(SFrameRate{60000, 1001});
+    CTimer timer(&counter);
+    timer.Start();
+    for (int64_t tick = 1; tick <= 200000; ++tick) {
+        timer.Tick();
+        if (tick % 997 != 0 && tick != 200000) continue;
+        ASSERT_EQ(timer.Total(), static_cast<float>(static_cast<long double>(tick) * 1001 / 60000)) << tick;
+        ASSERT_EQ(counter.Steps(), tick);
+    }
 }
 
 TEST(ClockToMilliseconds, TruncatesTowardZeroInExtendedPrecision) {

@@ -3,10 +3,15 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/mp3_stream.h"
@@ -188,23 +193,236 @@ TEST_F(EndToEnd, PerEffectBenchmarkReportsEveryEffectAndNoFrameFigures) {
     EXPECT_NE(result.out.find("per-effect: 12 frames"), std::string::npos) << result.out;
 }
 
-TEST_F(EndToEnd, VideoIsEncodedByFfmpegWhenInstalled) {
-    WriteScript(SceneTimeline({"F 100000"}));
-    // A stand-in ffmpeg that notes its arguments.
-    WriteFile(m_dir / "bin/ffmpeg", "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"$(dirname \"$0\")/args\"\n");
-    chmod((m_dir / "bin/ffmpeg").c_str(), 0755);
-    const std::string path = m_dir / "bin:/usr/bin:/bin";
-    SProgramRun result = Run({"--capture", "out dir", "--frames", "3", "--video", "clip.mp4"}, path.c_str());
-    ASSERT_EQ(result.status, 0) << result.err;
-    const std::string args = ReadFile(m_dir / "bin/args");
-    EXPECT_NE(args.find("-framerate\n60\n-i\nout dir/%06d.png\n-i\nout dir/audio.wav\n"), std::string::npos) << args;
-    EXPECT_NE(args.find("\nclip.mp4\n"), std::string::npos) << args;
+// A stand-in for ffmpeg in bin/ of the scratch directory, found first in PATH.
+std::string FakeFfmpeg(const CTempDir& dir, const std::string& script) {
+    WriteFile(dir / "bin/ffmpeg", "#!/bin/sh\n" + script);
+    chmod((dir / "bin/ffmpeg").c_str(), 0755);
+    return dir / "bin:/usr/bin:/bin";
+}
 
-    // Without ffmpeg nothing is captured.
+TEST_F(EndToEnd, FfmpegFailingOrMissingIsReportedAndLeavesNoVideo) {
+    WriteScript(SceneTimeline({"F 100000"}));
+    // ffmpeg that takes a little, says why it gives up, and fails.
+    const std::string path = FakeFfmpeg(
+        m_dir, "head -c 1000 >/dev/null\necho 'frame=    1 fps=0.0' >&2\necho 'clip.mp4: No space left on device' >&2\n"
+               "exit 1\n");
+    SProgramRun result = Run({"--video", "clip.mp4", "--frames", "30"}, path.c_str());
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_NE(result.err.find("ffmpeg failed (exit status 1):\nframe=    1 fps=0.0\nclip.mp4: No space left on device"),
+              std::string::npos)
+        << result.err;
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path())) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, std::vector<std::string>({"Data", "bin", "script.txt"})) << "no video, partial or sound file left";
+
+    // Without ffmpeg nothing is rendered.
     result = Run({"--capture", "none", "--video", "clip.mp4"}, "/nonexistent");
-    EXPECT_NE(result.status, 0);
-    EXPECT_NE(result.err.find("ffmpeg"), std::string::npos) << result.err;
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("--video needs ffmpeg"), std::string::npos) << result.err;
     EXPECT_FALSE(std::filesystem::exists(m_dir / "none"));
+
+    // An existing video is kept.
+    WriteFile(m_dir / "clip.mp4", "earlier");
+    result = Run({"--video", "clip.mp4"}, path.c_str());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("clip.mp4 exists already; --overwrite replaces it"), std::string::npos) << result.err;
+    EXPECT_EQ(ReadFile(m_dir / "clip.mp4"), "earlier");
+}
+
+// Two "endScene" layers present twice a pass; the capture still gets one
+// frame per pass, and the music keeps time with them.
+TEST_F(EndToEnd, TwoPresentsInAPassMakeOneFrame) {
+    WriteScript(Timeline({"e 0 s i0 sbeginScene", "e 0 s i1 sclearScreen", "e 0 s i510 sendScene",
+                          "e 0 s i511 sendScene", "F 1000"}));
+    const SProgramRun result = Run({"--capture", "o", "--fps", "60"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const int64_t frames = FramesBeforeEndLine(60, 1000);
+    EXPECT_EQ(static_cast<int64_t>(Pngs(m_dir / "o").size()), frames);
+    EXPECT_EQ(ReadFile(m_dir / "o/audio.wav").size(), 44u + static_cast<size_t>(frames) * 735 * 4);
+}
+
+// While "endScene" is hidden nothing is presented: those passes repeat the
+// last frame, so the picture after the gap is still in step with the music.
+TEST_F(EndToEnd, PassesThatPresentNothingRepeatTheLastFrame) {
+    WriteScript(Timeline({"e 0 s i0 sbeginScene", "e 0 s i1 sclearScreen", "e 0 s i3 scube1", "e 0 s i5 sendScene",
+                          "l 200 h i5", "l 500 s i5", "F 1000"}));
+    const SProgramRun result = Run({"--capture", "o"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::vector<std::string> pngs = Pngs(m_dir / "o");
+    const int64_t frames = FramesBeforeEndLine(60, 1000);
+    ASSERT_EQ(static_cast<int64_t>(pngs.size()), frames);
+    // The cube turns every frame, except through the 300 ms gap.
+    int repeated = 0;
+    for (size_t i = 1; i < pngs.size(); ++i) {
+        repeated += ReadFile(m_dir / ("o/" + pngs[i])) == ReadFile(m_dir / ("o/" + pngs[i - 1]));
+    }
+    EXPECT_EQ(repeated, 18);
+
+    const std::string wav = ReadFile(m_dir / "o/audio.wav");
+    const size_t samples = static_cast<size_t>(frames) * 735;
+    ASSERT_EQ(wav.size(), 44 + samples * 4);
+    const std::vector<int16_t> song = DecodeSong(m_dir / "Data/song.mp3");
+    ASSERT_GE(song.size() / 2, 2 * 735 + samples);
+    EXPECT_EQ(std::memcmp(wav.data() + 44, song.data() + 2 * 735 * 2, samples * 4), 0);
+}
+
+TEST_F(EndToEnd, AnEarlierCaptureIsKeptUnlessOverwriteReplacesIt) {
+    WriteScript(SceneTimeline({"F 100000"}));
+    ASSERT_EQ(Run({"--capture", "o", "--frames", "60"}).status, 0);
+    SProgramRun result = Run({"--capture", "o", "--frames", "10"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("holds an earlier capture"), std::string::npos) << result.err;
+    EXPECT_EQ(Pngs(m_dir / "o").size(), 60u);
+
+    WriteFile(m_dir / "o/notes.txt", "mine");
+    result = Run({"--capture", "o", "--frames", "10", "--overwrite"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Pngs(m_dir / "o").size(), 10u);
+    EXPECT_EQ(ReadFile(m_dir / "o/audio.wav").size(), 44u + 10 * 735 * 4);
+    EXPECT_EQ(ReadFile(m_dir / "o/notes.txt"), "mine") << "only frames and audio.wav are replaced";
+}
+
+// The real ffmpeg: skipped where it is not installed.
+class EndToEndVideo : public EndToEnd {
+protected:
+    void SetUp() override {
+        if (CRunningProgram("ffmpeg", m_dir.Path(), {"-version"}).Wait().status != 0) {
+            GTEST_SKIP() << "ffmpeg is not installed";
+        }
+        EndToEnd::SetUp();
+    }
+};
+
+struct SStream {
+    std::string codec;
+    std::string rate;
+    int64_t frames = -1;
+    double duration = -1.0;
+};
+
+// ffprobe's view of each stream: frames counted by decoding, the duration
+// from the container (Matroska keeps it in a tag).
+std::vector<SStream> ProbeStreams(const std::string& file) {
+    const SProgramRun run =
+        CRunningProgram("ffprobe", ".",
+                        {"-v", "error", "-count_frames", "-show_entries",
+                         "stream=codec_name,r_frame_rate,nb_read_frames,duration:stream_tags=DURATION", file})
+            .Wait();
+    std::vector<SStream> streams;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t equals = line.find('=');
+        if (line == "[STREAM]") streams.emplace_back();
+        if (streams.empty() || equals == std::string::npos) continue;
+        const std::string key = line.substr(0, equals);
+        const std::string value = line.substr(equals + 1);
+        SStream& stream = streams.back();
+        if (key == "codec_name") stream.codec = value;
+        if (key == "r_frame_rate") stream.rate = value;
+        if (key == "nb_read_frames" && value != "N/A") stream.frames = std::stoll(value);
+        if (key == "duration" && value != "N/A") stream.duration = std::stod(value);
+        int hours = 0, minutes = 0;
+        double seconds = 0.0;
+        if (key == "TAG:DURATION" && std::sscanf(value.c_str(), "%d:%d:%lf", &hours, &minutes, &seconds) == 3) {
+            stream.duration = hours * 3600.0 + minutes * 60.0 + seconds;
+        }
+    }
+    return streams;
+}
+
+// The video's sound as 44.1 kHz 16-bit stereo.
+std::string DecodeSound(const std::string& file) {
+    return CRunningProgram("ffmpeg", ".", {"-v", "error", "-i", file, "-f", "s16le", "-ac", "2", "-ar", "44100", "-"})
+        .Wait()
+        .out;
+}
+
+// The frames go to ffmpeg while they are drawn, so no PNG pattern is made
+// from the directory's name and no PNG is written without --capture.
+TEST_F(EndToEndVideo, VideoStreamsAtTheFrameRateWhateverTheNames) {
+    WriteScript(SceneTimeline({"F 1000"}));
+    SProgramRun result = Run({"--capture", "o%1d", "--video", "v.mp4"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const int64_t frames = FramesBeforeEndLine(60, 1000);
+    EXPECT_EQ(static_cast<int64_t>(Pngs(m_dir / "o%1d").size()), frames);
+    std::vector<SStream> streams = ProbeStreams(m_dir / "v.mp4");
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].codec, "h264");
+    EXPECT_EQ(streams[0].rate, "60/1");
+    EXPECT_EQ(streams[0].frames, frames);
+    EXPECT_DOUBLE_EQ(streams[0].duration, static_cast<double>(frames) / 60);
+    EXPECT_EQ(streams[1].codec, "aac");
+    EXPECT_NEAR(streams[1].duration, static_cast<double>(frames) / 60, 0.05);
+
+    // A video alone, at a broadcast rate, with a name ffmpeg would read as a
+    // pattern, and no extension: FILE.mp4, nothing else beside it.
+    result = Run({"--video", "clip %d", "--fps", "60000/1001", "--frames", "30"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    streams = ProbeStreams(m_dir / "clip %d.mp4");
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].rate, "60000/1001");
+    EXPECT_EQ(streams[0].frames, 30);
+    EXPECT_DOUBLE_EQ(streams[0].duration, 30 * 1001 / 60000.0);
+    EXPECT_NEAR(streams[1].duration, 30 * 1001 / 60000.0, 0.05);
+    size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path())) entries += entry.exists();
+    EXPECT_EQ(entries, 5u) << "Data, script.txt, o%1d, v.mp4 and the new video";
+}
+
+// FFV1 and FLAC keep every pixel and sample: the sound is the song from the
+// first frame's position on, to the sample.
+TEST_F(EndToEndVideo, LosslessVideoHoldsTheExactFramesAndSound) {
+    WriteScript(SceneTimeline({"F 100000"}));
+    const SProgramRun result =
+        Run({"--capture", "o", "--video", "v", "--video-codec", "lossless", "--frames", "45", "--fps", "30"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::vector<SStream> streams = ProbeStreams(m_dir / "v.mkv");
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].codec, "ffv1");
+    EXPECT_EQ(streams[0].frames, 45);
+    EXPECT_NEAR(streams[0].duration, 1.5, 1e-3);
+    EXPECT_EQ(streams[1].codec, "flac");
+    EXPECT_NEAR(streams[1].duration, 1.5, 0.05);
+
+    const std::string sound = DecodeSound(m_dir / "v.mkv");
+    const std::string wav = ReadFile(m_dir / "o/audio.wav");
+    const size_t samples = 45 * 44100 / 30;
+    ASSERT_EQ(wav.size(), 44 + samples * 4);
+    ASSERT_GE(sound.size(), samples * 4);
+    EXPECT_LE(sound.size(), (samples + 1024) * 4);
+    EXPECT_EQ(sound.compare(0, samples * 4, wav, 44, samples * 4), 0) << "the video's sound is audio.wav";
+    // At 30 fps the first frame is drawn two steps after the music began.
+    const std::vector<int16_t> song = DecodeSong(m_dir / "Data/song.mp3");
+    EXPECT_EQ(std::memcmp(wav.data() + 44, song.data() + 2 * 1470 * 2, samples * 4), 0);
+}
+
+// Ctrl+C stops the run with what it made complete: a playable video and an
+// audio.wav whose header matches its length, both as long as the frames.
+TEST_F(EndToEndVideo, SignalStopsWithCompleteFiles) {
+    WriteScript(SceneTimeline({"F 100000"}));
+    CRunningProgram program(QuellbrookBinary(), m_dir.Path(), {"--capture", "o", "--video", "v.mp4"});
+    for (int i = 0; i < 2000 && !std::filesystem::exists(m_dir / "o/000010.png"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    program.Signal(SIGINT);
+    const SProgramRun result = program.Wait();
+    EXPECT_EQ(result.status, 130) << result.err;
+    EXPECT_NE(result.err.find("stopped by SIGINT"), std::string::npos) << result.err;
+    const int64_t frames = static_cast<int64_t>(Pngs(m_dir / "o").size());
+    EXPECT_GT(frames, 10);
+    const std::string wav = ReadFile(m_dir / "o/audio.wav");
+    ASSERT_EQ(wav.size(), 44 + static_cast<size_t>(frames) * 735 * 4);
+    uint32_t dataBytes = 0;
+    std::memcpy(&dataBytes, wav.data() + 40, 4);
+    EXPECT_EQ(dataBytes, wav.size() - 44);
+    const std::vector<SStream> streams = ProbeStreams(m_dir / "v.mp4");
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].frames, frames);
+    EXPECT_NEAR(streams[1].duration, static_cast<double>(frames) / 60, 0.05);
+    EXPECT_FALSE(std::filesystem::exists(m_dir / ".v.partial.mp4"));
 }
 
 TEST(CommandLineOfTheProgram, HelpAndUnknownOptions) {

@@ -40,14 +40,12 @@ int WaitFor(pid_t child, const SSignalLater& later) {
 
 }  // namespace
 
-SProgramRun RunQuellbrook(const std::string& dir, const std::vector<std::string>& args, const ProgramEnv& env,
-                          const SSignalLater& signal) {
-    // The output goes beside, not into, the working directory it runs in.
-    const CTempDir logs;
-    const std::string outFile = logs / "stdout";
-    const std::string errFile = logs / "stderr";
-    const pid_t child = fork();
-    if (child == 0) {
+CRunningProgram::CRunningProgram(const std::string& program, const std::string& dir,
+                                 const std::vector<std::string>& args, const ProgramEnv& env) {
+    const std::string outFile = m_logs / "stdout";
+    const std::string errFile = m_logs / "stderr";
+    m_child = fork();
+    if (m_child == 0) {
         if (chdir(dir.c_str()) != 0) _exit(120);
         if (!std::freopen(outFile.c_str(), "w", stdout) || !std::freopen(errFile.c_str(), "w", stderr)) _exit(121);
         for (const auto& [name, value] : env) {
@@ -57,21 +55,43 @@ SProgramRun RunQuellbrook(const std::string& dir, const std::vector<std::string>
                 unsetenv(name.c_str());
             }
         }
-        std::string program = QUELLBROOK_BINARY;
         std::vector<std::string> copies = args;
-        std::vector<char*> argv = {program.data()};
+        copies.insert(copies.begin(), program);
+        std::vector<char*> argv;
         for (std::string& arg : copies) argv.push_back(arg.data());
         argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
+        execvp(argv[0], argv.data());
         _exit(122);
     }
-    const int status = WaitFor(child, signal);
+}
+
+CRunningProgram::~CRunningProgram() {
+    if (m_child > 0) {
+        kill(m_child, SIGKILL);
+        Wait();
+    }
+}
+
+void CRunningProgram::Signal(int signal) {
+    if (m_child > 0) kill(m_child, signal);
+}
+
+SProgramRun CRunningProgram::Wait(const SSignalLater& later) {
+    const int status = WaitFor(m_child, later);
+    m_child = -1;
     SProgramRun run;
     run.exited = WIFEXITED(status);
     run.status = run.exited ? WEXITSTATUS(status) : -WTERMSIG(status);
-    run.out = ReadFile(outFile);
-    run.err = ReadFile(errFile);
+    run.out = ReadFile(m_logs / "stdout");
+    run.err = ReadFile(m_logs / "stderr");
     return run;
+}
+
+const char* QuellbrookBinary() { return QUELLBROOK_BINARY; }
+
+SProgramRun RunQuellbrook(const std::string& dir, const std::vector<std::string>& args, const ProgramEnv& env,
+                          const SSignalLater& signal) {
+    return CRunningProgram(QUELLBROOK_BINARY, dir, args, env).Wait(signal);
 }
 
 std::string HeadlessRenderingProblem(const std::string& dir) {

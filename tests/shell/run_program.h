@@ -1,10 +1,14 @@
-// Runs the built program as a user would, in a working directory of the
-// test's, and reports how it ended.
+// Runs the built program (or another) as a user would, in a working directory
+// of the test's, and reports how it ended.
 #pragma once
+
+#include <sys/types.h>
 
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "tests/shell/test_files.h"
 
 struct SProgramRun {
     bool exited = false;  // false: ended by a signal
@@ -23,6 +27,29 @@ struct SSignalLater {
     double after = 0;
     double grace = 10;
 };
+
+// A program running in the background until Wait.
+class CRunningProgram {
+public:
+    // `program` is looked up in PATH unless it holds a slash.
+    CRunningProgram(const std::string& program, const std::string& dir, const std::vector<std::string>& args,
+                    const ProgramEnv& env = {});
+    ~CRunningProgram();
+    CRunningProgram(const CRunningProgram&) = delete;
+    CRunningProgram& operator=(const CRunningProgram&) = delete;
+
+    void Signal(int signal);
+    // Waits for the end, sending `later` on the way when it names a signal.
+    SProgramRun Wait(const SSignalLater& later = {});
+
+private:
+    // The output goes beside, not into, the working directory it runs in.
+    CTempDir m_logs;
+    pid_t m_child = -1;
+};
+
+// The path of the built program.
+const char* QuellbrookBinary();
 
 SProgramRun RunQuellbrook(const std::string& dir, const std::vector<std::string>& args,
                           const ProgramEnv& env = {}, const SSignalLater& signal = {});
