@@ -22,7 +22,7 @@
 #include "shell/offline/png_writer.h"
 #include "shell/offline/progress.h"
 #include "shell/offline/video_encoder.h"
-#include "shell/offline/worker_pool.h"
+#include "shell/offline/job_queue.h"
 #include "shell/stop_signals.h"
 
 namespace fs = std::filesystem;
@@ -127,8 +127,8 @@ private:
     bool m_musicOpen = false;
     uint32_t m_stream = 0;
     CVideoEncoder m_video;
-    std::unique_ptr<CWorkerPool> m_pngWriters;
-    std::unique_ptr<CWorkerPool> m_videoWriter;
+    std::unique_ptr<CJobQueue> m_pngWriters;
+    std::unique_ptr<CJobQueue> m_videoWriter;
     bool m_begun = false;
     bool m_writerFailed = false;  // the reason comes when the writers finish
     int64_t m_frameCount = 0;
@@ -196,7 +196,7 @@ bool CCaptureRun::Begin(float clock) {
 
     const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     if (!m_options.captureDir.empty()) {
-        m_pngWriters = std::make_unique<CWorkerPool>(threads, kQueuedFramesPerThread * static_cast<size_t>(threads));
+        m_pngWriters = std::make_unique<CJobQueue>(threads, kQueuedFramesPerThread * static_cast<size_t>(threads));
     }
     if (!m_videoFile.empty()) {
         SVideoSettings settings;
@@ -208,7 +208,7 @@ bool CCaptureRun::Begin(float clock) {
         settings.audio = m_musicFile;
         if (!m_video.Start(settings, &m_failure)) return true;
         // One thread keeps the frames in order.
-        m_videoWriter = std::make_unique<CWorkerPool>(1, kQueuedFramesPerThread);
+        m_videoWriter = std::make_unique<CJobQueue>(1, kQueuedFramesPerThread);
     }
     return true;
 }

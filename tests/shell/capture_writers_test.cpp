@@ -12,7 +12,7 @@
 #include "shell/offline/pass_frames.h"
 #include "shell/offline/png_writer.h"
 #include "shell/offline/wav_writer.h"
-#include "shell/offline/worker_pool.h"
+#include "shell/offline/job_queue.h"
 #include "tests/png_file.h"
 #include "tests/shell/test_files.h"
 
@@ -154,8 +154,8 @@ TEST(PassFrames, KeepTheLastPresentedPicture) {
     EXPECT_EQ(*frames.Frame(), second) << "a picture of another size is not a frame";
 }
 
-TEST(WorkerPool, RunsTheJobsAndStopsAtTheFirstFailure) {
-    CWorkerPool pool(1, 1);
+TEST(JobQueue, RunsTheJobsAndStopsAtTheFirstFailure) {
+    CJobQueue pool(1, 1);
     std::vector<int> order;
     for (int i = 0; i < 5; ++i) {
         pool.Submit([&order, i](std::string* error) {

@@ -1,4 +1,4 @@
-// Jobs run on worker threads beside the render loop. The queue is bounded, so
+// Jobs queued for worker threads beside the render loop (encoders, writers). The queue is bounded, so
 // a slow consumer holds the loop back instead of filling memory with frames.
 #pragma once
 
@@ -11,17 +11,17 @@
 #include <thread>
 #include <vector>
 
-class CWorkerPool {
+class CJobQueue {
 public:
     // False, with the reason in *error, when the job failed.
     using Job = std::function<bool(std::string* error)>;
 
     // One thread runs the jobs in the order given; more run them in any order.
-    CWorkerPool(int threads, size_t capacity);
+    CJobQueue(int threads, size_t capacity);
     // Runs what is queued and joins the threads.
-    ~CWorkerPool();
-    CWorkerPool(const CWorkerPool&) = delete;
-    CWorkerPool& operator=(const CWorkerPool&) = delete;
+    ~CJobQueue();
+    CJobQueue(const CJobQueue&) = delete;
+    CJobQueue& operator=(const CJobQueue&) = delete;
 
     // Waits while the queue is full. False once a job has failed: later jobs
     // are dropped.

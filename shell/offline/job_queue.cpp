@@ -1,15 +1,15 @@
-#include "shell/offline/worker_pool.h"
+#include "shell/offline/job_queue.h"
 
-CWorkerPool::CWorkerPool(int threads, size_t capacity) : m_capacity(capacity > 0 ? capacity : 1) {
+CJobQueue::CJobQueue(int threads, size_t capacity) : m_capacity(capacity > 0 ? capacity : 1) {
     for (int i = 0; i < (threads > 0 ? threads : 1); ++i) m_threads.emplace_back([this] { Work(); });
 }
 
-CWorkerPool::~CWorkerPool() {
+CJobQueue::~CJobQueue() {
     std::string ignored;
     Finish(&ignored);
 }
 
-bool CWorkerPool::Submit(Job job) {
+bool CJobQueue::Submit(Job job) {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_changed.wait(lock, [this] { return m_failed || m_queue.size() < m_capacity; });
     if (m_failed) return false;
@@ -18,7 +18,7 @@ bool CWorkerPool::Submit(Job job) {
     return true;
 }
 
-bool CWorkerPool::Finish(std::string* error) {
+bool CJobQueue::Finish(std::string* error) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_closing = true;
@@ -31,7 +31,7 @@ bool CWorkerPool::Finish(std::string* error) {
     return !m_failed;
 }
 
-void CWorkerPool::Work() {
+void CJobQueue::Work() {
     for (;;) {
         Job job;
         {
