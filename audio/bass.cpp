@@ -36,6 +36,7 @@ struct SBassState {
     bool initialised = false;
     bool atExitRegistered = false;
     SDL_AudioDeviceID device = 0;
+    uint64_t deviceBufferFrames = 0;
     // A handle is its index + 1; freed streams leave an empty slot so that a
     // stale handle never reaches another stream.
     std::vector<std::unique_ptr<SBassStream>> streams;
@@ -136,6 +137,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* window) {
     wanted.userdata = &state;
     // No allowed changes: SDL converts to whatever the hardware wants.
     state.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    state.deviceBufferFrames = wanted.samples;
     if (!state.device) {
         ReportNoSoundDevice();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -225,3 +227,12 @@ uint64_t BASS_ChannelGetPosition(DWORD handle) {
     CDeviceLock lock;
     return stream->decoder.Position() * kMusicFrameBytes;
 }
+
+BOOL BASS_ChannelSetPosition(DWORD handle, uint64_t bytes) {
+    SBassStream* stream = FindStream(handle);
+    if (!stream) return 0;
+    CDeviceLock lock;
+    return stream->decoder.Seek(bytes / kMusicFrameBytes) ? 1 : 0;
+}
+
+uint64_t BassOutputLatencyFrames() { return State().device ? State().deviceBufferFrames : 0; }

@@ -1,5 +1,6 @@
 #include "shell/command_line.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,7 +11,20 @@ constexpr int kMaxFps = 1000;
 
 // Every option the program knows, GNU style: "--name VALUE", "--name=VALUE",
 // and for those with a letter "-X VALUE" or "-XVALUE"; "--" ends the options.
-enum class EOption { kHelp, kVersion, kWindowed, kCapture, kVideo, kBenchmark, kFps, kFrames, kDirectory };
+enum class EOption {
+    kHelp,
+    kVersion,
+    kWindowed,
+    kCapture,
+    kVideo,
+    kBenchmark,
+    kFps,
+    kFrames,
+    kStart,
+    kEnd,
+    kAuthor,
+    kDirectory
+};
 
 struct SOptionSpec {
     const char* name;
@@ -28,6 +42,9 @@ constexpr SOptionSpec kOptions[] = {
     {"benchmark", 0, nullptr, EOption::kBenchmark},
     {"fps", 0, "a number", EOption::kFps},
     {"frames", 0, "a number", EOption::kFrames},
+    {"start", 0, "a time in seconds", EOption::kStart},
+    {"end", 0, "a time in seconds", EOption::kEnd},
+    {"author", 0, nullptr, EOption::kAuthor},
     {"directory", 'C', "a directory", EOption::kDirectory},
 };
 
@@ -37,6 +54,24 @@ bool ParseCount(const char* text, int64_t low, int64_t high, int64_t* value) {
     errno = 0;
     const long long parsed = std::strtoll(text, &end, 10);
     if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
+    *value = parsed;
+    return true;
+}
+
+// A time in seconds: a plain decimal number from 0 to about a day.
+bool ParseSeconds(const char* text, double* value) {
+    constexpr double kMaxSeconds = 86400.0;
+    if (!text || !*text) return false;
+    int dots = 0;
+    for (const char* c = text; *c; ++c) {
+        if (*c == '.') ++dots;
+        else if (!std::isdigit(static_cast<unsigned char>(*c))) return false;
+    }
+    if (dots > 1 || std::strcmp(text, ".") == 0) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(text, &end);
+    if (errno != 0 || *end != '\0' || !(parsed >= 0.0 && parsed <= kMaxSeconds)) return false;
     *value = parsed;
     return true;
 }
@@ -62,6 +97,7 @@ struct SParsed {
     bool benchmark = false;
     bool fpsGiven = false;
     bool framesGiven = false;
+    bool endGiven = false;
 };
 
 bool Apply(const SOptionSpec& spec, const std::string& shown, const char* value, SParsed* parsed,
@@ -100,6 +136,20 @@ bool Apply(const SOptionSpec& spec, const std::string& shown, const char* value,
             parsed->fpsGiven = true;
             return true;
         }
+        case EOption::kStart:
+        case EOption::kEnd: {
+            double seconds = 0.0;
+            if (!ParseSeconds(value, &seconds)) {
+                *error = shown + " needs a time in seconds from 0 to 86400, such as 12.5, not '" + value + "'";
+                return false;
+            }
+            (spec.option == EOption::kStart ? options.start : options.end) = seconds;
+            if (spec.option == EOption::kEnd) parsed->endGiven = true;
+            return true;
+        }
+        case EOption::kAuthor:
+            options.author = true;
+            return true;
         case EOption::kFrames:
             if (!ParseCount(value, 1, INT64_MAX, &options.maxFrames)) {
                 *error = shown + " needs a whole number of at least 1, not '" + value + "'";
@@ -163,9 +213,10 @@ bool ReadArguments(int argc, const char* const* argv, SParsed* parsed, std::stri
 }  // namespace
 
 const char* UsageText() {
-    return "usage: quellbrook [-C DIR] [--windowed]\n"
-           "       quellbrook [-C DIR] --capture DIR [--fps N] [--frames N] [--video FILE]\n"
-           "       quellbrook [-C DIR] --benchmark [--fps N] [--frames N]\n"
+    return "usage: quellbrook [-C DIR] [--windowed] [--author] [--fps N] [--start S] [--end S]\n"
+           "       quellbrook [-C DIR] --capture DIR [--fps N] [--frames N] [--start S] [--end S]\n"
+           "                  [--video FILE]\n"
+           "       quellbrook [-C DIR] --benchmark [--fps N] [--frames N] [--start S] [--end S]\n"
                "       quellbrook --help | --version\n";
 }
 
@@ -184,12 +235,30 @@ const char* HelpText() {
            "                    the time per frame and per effect\n"
            "  --fps N           frames per second of timeline time (default 60)\n"
            "  --frames N        stop after N frames (default: at the timeline's end)\n"
+           "  --start S         begin at S seconds of the timeline: the time before it is\n"
+           "                    run at the fixed step of --fps without being shown, so\n"
+           "                    the first frame is exactly frame S x fps of a run from 0\n"
+           "                    (frames are numbered from 000000 all the same)\n"
+           "  --end S           stop at S seconds of the timeline\n"
+           "  --author          play in a window for writing the timeline: a fixed step\n"
+           "                    paced by the music, the last frame held at the end, and\n"
+           "                    the keys below; script.txt is reloaded whenever it is saved\n"
            "  -C, --directory DIR\n"
            "                    play the presentation in DIR (its script.txt and Data/);\n"
            "                    paths given on the command line still mean the directory\n"
            "                    the program was started in\n"
            "  --version         print the program's version\n"
-           "  -h, --help        show this text\n";
+           "  -h, --help        show this text\n"
+           "\n"
+           "Keys with --author (other keys do nothing; without --author any key ends the\n"
+           "run):\n"
+           "  Space             pause or resume picture and music\n"
+           "  Left, Right       one second back or on; with Shift ten seconds\n"
+           "  Home              back to 0\n"
+           "  [  ]              set the loop's start or end at the moment shown\n"
+           "  L                 loop between them, or stop looping\n"
+           "  R                 reload script.txt and the pictures under Data/\n"
+           "  Escape            quit (closing the window does too)\n";
 }
 
 bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std::string* error) {
@@ -202,6 +271,7 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
         return true;
     }
     const int modes = int(parsed.capture) + int(parsed.benchmark);
+    const bool startGiven = result.start > 0.0;
     if (modes > 1) {
         *error = "--capture and --benchmark cannot be used together";
         return false;
@@ -210,8 +280,20 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
         *error = "--video needs --capture";
         return false;
     }
-    if ((parsed.fpsGiven || parsed.framesGiven) && !parsed.capture && !parsed.benchmark) {
-        *error = "--fps and --frames need --capture or --benchmark";
+    if (parsed.framesGiven && !parsed.capture && !parsed.benchmark) {
+        *error = "--frames needs --capture or --benchmark";
+        return false;
+    }
+    if (parsed.fpsGiven && modes == 0 && !result.author && !startGiven) {
+        *error = "--fps needs --capture, --benchmark, --start or --author";
+        return false;
+    }
+    if (result.author && modes > 0) {
+        *error = "--author is only for the interactive run";
+        return false;
+    }
+    if (parsed.endGiven && result.end <= result.start) {
+        *error = "--end must come after --start";
         return false;
     }
     if (result.windowed && modes > 0) {

@@ -80,7 +80,7 @@ bool RunDemo(const SDemoHooks& hooks) {
 
     // The clock and the music start together and are never compared again.
     g_timer.Start();
-    BASS_StreamPlay(stream, FALSE, 0);
+    if (!hooks.musicHeld) BASS_StreamPlay(stream, FALSE, 0);
     if (hooks.musicStarted) hooks.musicStarted(stream);
 
     RunMainLoop(hooks);

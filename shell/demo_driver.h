@@ -14,6 +14,9 @@ struct SDemoHooks {
     std::function<void()> afterRender;
     // Asked after each pass; true ends the loop as the end marker does.
     std::function<bool()> stopRequested;
+    // The music is not played with the timer: the hooks start it themselves
+    // (a run that starts later in the timeline).
+    bool musicHeld = false;
 };
 
 // Returns false when the run could not start (audio, timeline); the reason

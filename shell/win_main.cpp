@@ -10,6 +10,7 @@
 #include "runtime/message_pump.h"
 #include "shell/demo_driver.h"
 #include "shell/display_device.h"
+#include "shell/interactive_start.h"
 #include "shell/message_loop.h"
 #include "shell/shell_globals.h"
 #include "shell/stop_signals.h"
@@ -50,7 +51,8 @@ bool NoDisplay() {
 
 }  // namespace
 
-int WinMain(bool windowed) {
+int WinMain(const SOptions& options) {
+    const bool windowed = options.windowed;
     // SIGINT and SIGTERM are ours to handle (SDL would turn them into a quit
     // message that only a pumping "beginScene" sees).
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -103,7 +105,8 @@ int WinMain(bool windowed) {
         if (QuitWaiting()) ExitDemo();
         return false;
     };
-    if (!RunDemo(hooks)) SetDemoExitStatus(1);
+    CInteractiveStart start(options);
+    if (!RunDemo(start.Wrap(hooks)) || !start.CheckReached()) SetDemoExitStatus(1);
 
     // The quit request goes through the queue, so every message before it is
     // handled as during the run.

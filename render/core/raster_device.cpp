@@ -86,9 +86,15 @@ HRESULT CRasterDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3D
     (void)stencil;
     // There is no depth or stencil buffer: only the target can be cleared.
     if ((flags & D3DCLEAR_TARGET) == 0) return D3D_OK;
+    const bool keep = m_hidden && m_target == m_backBuffer;
+    if (!keep && KeptSamples(m_target->image())) DrawKept();
     Flush();
     if (count == 0 || !rects) {
-        m_backend->Clear(color, nullptr);
+        if (keep) {
+            m_kept.ClearWhole(color);
+        } else {
+            m_backend->Clear(color, nullptr);
+        }
         return D3D_OK;
     }
     // Rectangles are clipped to the viewport, which is the whole target.
@@ -99,7 +105,11 @@ HRESULT CRasterDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3D
         const LONG x2 = std::min(rects[i].x2, width), y2 = std::min(rects[i].y2, height);
         if (x1 >= x2 || y1 >= y2) continue;
         const SRasterRect rect{x1, y1, x2 - x1, y2 - y1};
-        m_backend->Clear(color, &rect);
+        if (keep) {
+            m_kept.ClearRect(color, rect);
+        } else {
+            m_backend->Clear(color, &rect);
+        }
     }
     return D3D_OK;
 }
@@ -110,6 +120,8 @@ HRESULT CRasterDevice::Present(const RECT* source, const RECT* dest, void* windo
     (void)dest;
     (void)windowOverride;
     (void)dirtyRegion;
+    // A hidden frame is neither shown nor counted.
+    if (m_hidden) return D3D_OK;
     Flush();
     if (m_presentTarget.drawableSize) {
         int width = 0, height = 0;
@@ -218,6 +230,7 @@ HRESULT CRasterDevice::CopyRects(IDirect3DSurface8* source, const RECT* sourceRe
             return D3DERR_INVALIDCALL;
         }
     }
+    if (m_hidden && (from == m_backBuffer || to == m_backBuffer || m_kept.Samples(to->image()))) DrawKept();
     Flush();
     for (UINT i = 0; i < count; ++i) {
         const RECT& r = sourceRects[i];
@@ -364,14 +377,27 @@ HRESULT CRasterDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UI
     const uint64_t end = first + (count - 1) * m_streamStride + static_cast<uint64_t>(layout.stride);
     if (end > m_stream->bytes().size()) return D3DERR_INVALIDCALL;
 
-    const SRasterState state = CurrentRasterState();
+    const uint8_t* vertices = m_stream->bytes().data() + first;
+    if (m_hidden && m_target == m_backBuffer) {
+        m_kept.Draw(m_fixed, CurrentRasterState(), layout, type, primitiveCount, vertices,
+                    static_cast<int>(m_streamStride), static_cast<size_t>(count));
+        if (m_kept.Full()) DrawKept();
+        return D3D_OK;
+    }
+    if (KeptSamples(m_target->image())) DrawKept();
+    Submit(m_fixed, CurrentRasterState(), vertices, static_cast<int>(m_streamStride), layout, type,
+           primitiveCount);
+    return D3D_OK;
+}
+
+void CRasterDevice::Submit(const SFixedFunctionState& fixed, const SRasterState& state,
+                           const uint8_t* vertices, int stride, const SVertexLayout& layout,
+                           D3DPRIMITIVETYPE type, uint32_t primitiveCount) {
     if (!m_batch.empty() && state != m_batchState) Flush();
     m_batchState = state;
-    ProcessPrimitives(m_fixed, static_cast<int>(m_target->Width()),
-                      static_cast<int>(m_target->Height()), m_stream->bytes().data() + first,
-                      static_cast<int>(m_streamStride), layout, type, primitiveCount, &m_batch);
+    ProcessPrimitives(fixed, static_cast<int>(m_target->Width()), static_cast<int>(m_target->Height()),
+                      vertices, stride, layout, type, primitiveCount, &m_batch);
     if (m_batch.size() >= kMaxBatchVertices) Flush();
-    return D3D_OK;
 }
 
 void CRasterDevice::Flush() {
@@ -380,18 +406,50 @@ void CRasterDevice::Flush() {
     m_batch.clear();
 }
 
+void CRasterDevice::SetHidden(bool hidden) {
+    if (m_hidden && !hidden) DrawKept();
+    m_hidden = hidden;
+}
+
+void CRasterDevice::DrawKept() {
+    if (m_kept.Empty()) return;
+    Flush();
+    CRasterSurface* const target = m_target;
+    if (target != m_backBuffer) {
+        m_target = m_backBuffer;
+        m_backend->SetTarget(m_backBuffer->image());
+    }
+    for (const CHiddenBackBuffer::SCommand& command : m_kept.Commands()) {
+        if (command.clear) {
+            Flush();
+            m_backend->Clear(command.color, command.whole ? nullptr : &command.rect);
+            continue;
+        }
+        Submit(command.fixed, command.raster, m_kept.Vertices() + command.offset, command.stride,
+               command.layout, command.type, command.primitiveCount);
+    }
+    Flush();
+    m_kept.Forget();
+    if (target != m_backBuffer) {
+        m_target = target;
+        m_backend->SetTarget(target->image());
+    }
+}
+
 void CRasterDevice::Finish() {
     Flush();
     m_backend->Finish();
 }
 
 void CRasterDevice::ReadBackBuffer(std::vector<uint8_t>* rgba) {
+    DrawKept();
     Flush();
     m_backend->DownloadImage(m_backBuffer->image(), rgba);
     for (size_t i = 0; i + 3 < rgba->size(); i += 4) std::swap((*rgba)[i], (*rgba)[i + 2]);
 }
 
 void CRasterDevice::UploadTexture(uint32_t image, const uint8_t* bgra, int pitch) {
+    if (KeptSamples(image)) DrawKept();
     Flush();  // draws waiting in the batch must see the old contents
     m_backend->UploadImage(image, bgra, pitch);
 }
@@ -402,6 +460,7 @@ void CRasterDevice::DownloadTexture(uint32_t image, std::vector<uint8_t>* bgra) 
 }
 
 void CRasterDevice::DestroyTexture(CRasterTexture* texture) {
+    if (KeptSamples(texture->image())) DrawKept();
     Flush();  // the batch may still sample it
     m_textures.erase(texture);
     m_backend->DestroyImage(texture->image());

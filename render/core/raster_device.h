@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "render/d3d8.h"
+#include "render/core/hidden_back_buffer.h"
 #include "render/core/raster_backend.h"
 #include "render/core/vertex_pipeline.h"
 #include "render/core/raster_direct3d.h"
@@ -132,6 +133,8 @@ public:
     void ReadBackBuffer(std::vector<uint8_t>* rgba);
     uint64_t PresentCount() const { return m_presentCount; }
     uint64_t DrawCallCount() const { return m_backend->DrawCallCount(); }
+    // See RasterDeviceSetHidden.
+    void SetHidden(bool hidden);
 
     // For textures.
     void UploadTexture(uint32_t image, const uint8_t* bgra, int pitch);
@@ -145,7 +148,14 @@ private:
 
     CRasterSurface* OwnSurface(IDirect3DSurface8* surface) const;
     SRasterState CurrentRasterState() const;
+    // Vertex work for one draw into the current target, batched.
+    void Submit(const SFixedFunctionState& fixed, const SRasterState& state, const uint8_t* vertices,
+                int stride, const SVertexLayout& layout, D3DPRIMITIVETYPE type, uint32_t primitiveCount);
     void Flush();
+    // Draws what the hidden back buffer keeps; before anything that could
+    // show its result or change what it samples.
+    void DrawKept();
+    bool KeptSamples(uint32_t image) const { return m_hidden && m_kept.Samples(image); }
 
     std::unique_ptr<IRasterBackend> m_backend;
     ULONG m_refs = 1;
@@ -165,4 +175,7 @@ private:
 
     SPresentTarget m_presentTarget;
     uint64_t m_presentCount = 0;
+
+    bool m_hidden = false;
+    CHiddenBackBuffer m_kept;
 };

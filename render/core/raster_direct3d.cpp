@@ -92,6 +92,10 @@ void RasterDeviceReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>* 
     if (CRasterDevice* own = Own(device)) own->ReadBackBuffer(rgba);
 }
 
+void RasterDeviceSetHidden(IDirect3DDevice8* device, bool hidden) {
+    if (CRasterDevice* own = Own(device)) own->SetHidden(hidden);
+}
+
 uint64_t RasterDevicePresentCount(IDirect3DDevice8* device) {
     CRasterDevice* own = Own(device);
     return own ? own->PresentCount() : 0;

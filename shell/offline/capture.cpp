@@ -8,6 +8,7 @@
 
 #include "render/gl/gl_device.h"
 #include "shell/demo_driver.h"
+#include "shell/run_span.h"
 #include "shell/offline/headless_run.h"
 #include "shell/offline/music_capture.h"
 #include "shell/offline/png_writer.h"
@@ -68,10 +69,11 @@ int RunCapture(const SOptions& options) {
     hooks.beforeRender = [&](float now) { clock = now; };
     hooks.stopRequested = done;
 
-    const bool started = RunDemo(hooks);
+    CRunSpan span = CRunSpan::FromOptions(options);
+    const bool started = RunDemo(span.Wrap(hooks, HideHeadlessDevice));
     progress.Finish();
     // The reason is on standard error already.
-    if (!started) return 1;
+    if (!started || !span.CheckReached(options.start, options.fps)) return 1;
     if (failure.empty()) music.Close(&failure);
     if (!failure.empty()) return Fail(failure);
 

@@ -1,8 +1,11 @@
 #include "shell/offline/headless_run.h"
 
 #include "audio/bass.h"
+#include "render/core/raster_direct3d.h"
 #include "shell/display_device.h"
 #include "shell/shell_globals.h"
+
+void HideHeadlessDevice(bool hidden) { RasterDeviceSetHidden(g_device, hidden); }
 
 CHeadlessRun::CHeadlessRun(int fps) : m_counter(fps) {}
 

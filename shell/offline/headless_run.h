@@ -9,6 +9,9 @@
 #include "render/gl/gl_device.h"
 #include "shell/offline/fixed_counter.h"
 
+// Hides g_device or shows it again (see RasterDeviceSetHidden).
+void HideHeadlessDevice(bool hidden);
+
 class CHeadlessRun {
 public:
     explicit CHeadlessRun(int fps);

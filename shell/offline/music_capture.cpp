@@ -24,13 +24,7 @@ uint64_t CMusicCapture::SamplesIn(int64_t steps) const {
 bool CMusicCapture::AddFrame(int64_t timerSteps, std::string* error) {
     if (m_frames == 0 && m_stream) {
         // Skip the music played before the first frame was drawn.
-        std::vector<int16_t> skipped(kChunkFrames * kMusicChannels);
-        for (uint64_t left = SamplesIn(timerSteps); left > 0;) {
-            const size_t frames = static_cast<size_t>(std::min<uint64_t>(left, kChunkFrames));
-            const DWORD got = BASS_ChannelGetData(m_stream, skipped.data(), static_cast<DWORD>(frames * kMusicFrameBytes));
-            if (got == 0) break;
-            left -= got / kMusicFrameBytes;
-        }
+        BASS_ChannelSetPosition(m_stream, SamplesIn(timerSteps) * kMusicFrameBytes);
     }
     ++m_frames;
     return WriteUpTo(SamplesIn(m_frames), error);
