@@ -86,27 +86,29 @@ HRESULT CRasterDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3D
     (void)stencil;
     // There is no depth or stencil buffer: only the target can be cleared.
     if ((flags & D3DCLEAR_TARGET) == 0) return D3D_OK;
-    const bool keep = m_hidden && m_target == m_backBuffer;
-    if (!keep && KeptSamples(m_target->image())) DrawKept();
-    Flush();
+    const uint32_t target = m_target->image();
+    const int width = static_cast<int>(m_target->Width());
+    const int height = static_cast<int>(m_target->Height());
     if (count == 0 || !rects) {
-        if (keep) {
-            m_kept.ClearWhole(color);
-        } else {
-            m_backend->Clear(color, nullptr);
+        if (m_hidden) {
+            m_deferred.Clear(target, width, height, color, nullptr);
+            return D3D_OK;
         }
+        BeforeWriting(target, true);
+        Flush();
+        m_backend->Clear(color, nullptr);
         return D3D_OK;
     }
+    if (!m_hidden) BeforeWriting(target, false);
+    Flush();
     // Rectangles are clipped to the viewport, which is the whole target.
-    const LONG width = static_cast<LONG>(m_target->Width());
-    const LONG height = static_cast<LONG>(m_target->Height());
     for (DWORD i = 0; i < count; ++i) {
         const LONG x1 = std::max<LONG>(rects[i].x1, 0), y1 = std::max<LONG>(rects[i].y1, 0);
-        const LONG x2 = std::min(rects[i].x2, width), y2 = std::min(rects[i].y2, height);
+        const LONG x2 = std::min<LONG>(rects[i].x2, width), y2 = std::min<LONG>(rects[i].y2, height);
         if (x1 >= x2 || y1 >= y2) continue;
         const SRasterRect rect{x1, y1, x2 - x1, y2 - y1};
-        if (keep) {
-            m_kept.ClearRect(color, rect);
+        if (m_hidden) {
+            m_deferred.Clear(target, width, height, color, &rect);
         } else {
             m_backend->Clear(color, &rect);
         }
@@ -122,6 +124,7 @@ HRESULT CRasterDevice::Present(const RECT* source, const RECT* dest, void* windo
     (void)dirtyRegion;
     // A hidden frame is neither shown nor counted.
     if (m_hidden) return D3D_OK;
+    BeforeReading(m_backBuffer->image());
     Flush();
     if (m_presentTarget.drawableSize) {
         int width = 0, height = 0;
@@ -230,13 +233,20 @@ HRESULT CRasterDevice::CopyRects(IDirect3DSurface8* source, const RECT* sourceRe
             return D3DERR_INVALIDCALL;
         }
     }
-    if (m_hidden && (from == m_backBuffer || to == m_backBuffer || m_kept.Samples(to->image()))) DrawKept();
+    if (!m_hidden) {
+        BeforeReading(from->image());
+        BeforeWriting(to->image(), false);
+    }
     Flush();
     for (UINT i = 0; i < count; ++i) {
         const RECT& r = sourceRects[i];
         const POINT at = destPoints ? destPoints[i] : POINT{r.left, r.top};
-        m_backend->CopyRect(from->image(), {r.left, r.top, r.right - r.left, r.bottom - r.top},
-                            to->image(), at.x, at.y);
+        const SRasterRect rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+        if (m_hidden) {
+            m_deferred.Copy(from->image(), rect, to->image(), at.x, at.y);
+        } else {
+            m_backend->CopyRect(from->image(), rect, to->image(), at.x, at.y);
+        }
     }
     if (to->texture()) to->texture()->MarkRasterNewer();
     return D3D_OK;
@@ -378,25 +388,30 @@ HRESULT CRasterDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UI
     if (end > m_stream->bytes().size()) return D3DERR_INVALIDCALL;
 
     const uint8_t* vertices = m_stream->bytes().data() + first;
-    if (m_hidden && m_target == m_backBuffer) {
-        m_kept.Draw(m_fixed, CurrentRasterState(), layout, type, primitiveCount, vertices,
-                    static_cast<int>(m_streamStride), static_cast<size_t>(count));
-        if (m_kept.Full()) DrawKept();
+    const SRasterState state = CurrentRasterState();
+    const int width = static_cast<int>(m_target->Width());
+    const int height = static_cast<int>(m_target->Height());
+    if (m_hidden) {
+        m_deferred.Draw(m_target->image(), width, height, m_fixed, state, layout, type, primitiveCount, vertices,
+                        static_cast<int>(m_streamStride), static_cast<size_t>(count));
+        if (m_deferred.Full()) DrawDeferred();
         return D3D_OK;
     }
-    if (KeptSamples(m_target->image())) DrawKept();
-    Submit(m_fixed, CurrentRasterState(), vertices, static_cast<int>(m_streamStride), layout, type,
-           primitiveCount);
+    BeforeReading(state.texture);
+    BeforeWriting(m_target->image(), false);
+    Submit(m_fixed, state, vertices, static_cast<int>(m_streamStride), layout, type, primitiveCount, width,
+           height);
     return D3D_OK;
 }
 
 void CRasterDevice::Submit(const SFixedFunctionState& fixed, const SRasterState& state,
                            const uint8_t* vertices, int stride, const SVertexLayout& layout,
-                           D3DPRIMITIVETYPE type, uint32_t primitiveCount) {
+                           D3DPRIMITIVETYPE type, uint32_t primitiveCount, int targetWidth,
+                           int targetHeight) {
     if (!m_batch.empty() && state != m_batchState) Flush();
     m_batchState = state;
-    ProcessPrimitives(fixed, static_cast<int>(m_target->Width()), static_cast<int>(m_target->Height()),
-                      vertices, stride, layout, type, primitiveCount, &m_batch);
+    ProcessPrimitives(fixed, targetWidth, targetHeight, vertices, stride, layout, type, primitiveCount,
+                      &m_batch);
     if (m_batch.size() >= kMaxBatchVertices) Flush();
 }
 
@@ -407,33 +422,53 @@ void CRasterDevice::Flush() {
 }
 
 void CRasterDevice::SetHidden(bool hidden) {
-    if (m_hidden && !hidden) DrawKept();
+    // What was held back stays so until something needs it.
+    Flush();
     m_hidden = hidden;
 }
 
-void CRasterDevice::DrawKept() {
-    if (m_kept.Empty()) return;
-    Flush();
-    CRasterSurface* const target = m_target;
-    if (target != m_backBuffer) {
-        m_target = m_backBuffer;
-        m_backend->SetTarget(m_backBuffer->image());
+void CRasterDevice::BeforeReading(uint32_t image) {
+    if (image && !m_deferred.Empty() && m_deferred.Writes(image)) DrawDeferred();
+}
+
+void CRasterDevice::BeforeWriting(uint32_t image, bool whole) {
+    if (m_deferred.Empty()) return;
+    if (m_deferred.Reads(image) || (!whole && m_deferred.Writes(image))) {
+        DrawDeferred();
+    } else if (whole) {
+        m_deferred.Overwritten(image);
     }
-    for (const CHiddenBackBuffer::SCommand& command : m_kept.Commands()) {
-        if (command.clear) {
+}
+
+void CRasterDevice::DrawDeferred() {
+    Flush();
+    uint32_t bound = m_target->image();
+    for (const CDeferredCommands::SCommand& command : m_deferred.Commands()) {
+        if (command.dead) continue;
+        if (command.target != bound) {
             Flush();
-            m_backend->Clear(command.color, command.whole ? nullptr : &command.rect);
-            continue;
+            bound = command.target;
+            m_backend->SetTarget(bound);
         }
-        Submit(command.fixed, command.raster, m_kept.Vertices() + command.offset, command.stride,
-               command.layout, command.type, command.primitiveCount);
+        switch (command.kind) {
+            case CDeferredCommands::EKind::kClear:
+                Flush();
+                m_backend->Clear(command.color, command.whole ? nullptr : &command.rect);
+                break;
+            case CDeferredCommands::EKind::kDraw:
+                Submit(m_deferred.Fixed(command.fixed), command.raster, m_deferred.Vertices() + command.offset,
+                       command.stride, command.layout, command.type, command.primitiveCount, command.width,
+                       command.height);
+                break;
+            case CDeferredCommands::EKind::kCopy:
+                Flush();
+                m_backend->CopyRect(command.source, command.rect, command.target, command.destX, command.destY);
+                break;
+        }
     }
     Flush();
-    m_kept.Forget();
-    if (target != m_backBuffer) {
-        m_target = target;
-        m_backend->SetTarget(target->image());
-    }
+    if (bound != m_target->image()) m_backend->SetTarget(m_target->image());
+    m_deferred.Forget();
 }
 
 void CRasterDevice::Finish() {
@@ -442,25 +477,28 @@ void CRasterDevice::Finish() {
 }
 
 void CRasterDevice::ReadBackBuffer(std::vector<uint8_t>* rgba) {
-    DrawKept();
+    BeforeReading(m_backBuffer->image());
     Flush();
     m_backend->DownloadImage(m_backBuffer->image(), rgba);
     for (size_t i = 0; i + 3 < rgba->size(); i += 4) std::swap((*rgba)[i], (*rgba)[i + 2]);
 }
 
 void CRasterDevice::UploadTexture(uint32_t image, const uint8_t* bgra, int pitch) {
-    if (KeptSamples(image)) DrawKept();
+    BeforeWriting(image, true);
     Flush();  // draws waiting in the batch must see the old contents
     m_backend->UploadImage(image, bgra, pitch);
 }
 
 void CRasterDevice::DownloadTexture(uint32_t image, std::vector<uint8_t>* bgra) {
+    BeforeReading(image);
     Flush();
     m_backend->DownloadImage(image, bgra);
 }
 
 void CRasterDevice::DestroyTexture(CRasterTexture* texture) {
-    if (KeptSamples(texture->image())) DrawKept();
+    if (!m_deferred.Empty() && (m_deferred.Reads(texture->image()) || m_deferred.Writes(texture->image()))) {
+        DrawDeferred();
+    }
     Flush();  // the batch may still sample it
     m_textures.erase(texture);
     m_backend->DestroyImage(texture->image());

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "render/d3d8.h"
-#include "render/core/hidden_back_buffer.h"
+#include "render/core/deferred_commands.h"
 #include "render/core/raster_backend.h"
 #include "render/core/vertex_pipeline.h"
 #include "render/core/raster_direct3d.h"
@@ -150,12 +150,15 @@ private:
     SRasterState CurrentRasterState() const;
     // Vertex work for one draw into the current target, batched.
     void Submit(const SFixedFunctionState& fixed, const SRasterState& state, const uint8_t* vertices,
-                int stride, const SVertexLayout& layout, D3DPRIMITIVETYPE type, uint32_t primitiveCount);
+                int stride, const SVertexLayout& layout, D3DPRIMITIVETYPE type, uint32_t primitiveCount,
+                int targetWidth, int targetHeight);
     void Flush();
-    // Draws what the hidden back buffer keeps; before anything that could
-    // show its result or change what it samples.
-    void DrawKept();
-    bool KeptSamples(uint32_t image) const { return m_hidden && m_kept.Samples(image); }
+    // Draws everything held back, in order.
+    void DrawDeferred();
+    // Before the image is read, or written (`whole`: replaced entirely), so
+    // that what was held back is drawn first where it matters.
+    void BeforeReading(uint32_t image);
+    void BeforeWriting(uint32_t image, bool whole);
 
     std::unique_ptr<IRasterBackend> m_backend;
     ULONG m_refs = 1;
@@ -177,5 +180,5 @@ private:
     uint64_t m_presentCount = 0;
 
     bool m_hidden = false;
-    CHiddenBackBuffer m_kept;
+    CDeferredCommands m_deferred;
 };
