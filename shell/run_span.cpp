@@ -15,6 +15,7 @@ SDemoHooks CRunSpan::Wrap(SDemoHooks inner, std::function<void(bool hidden)> set
                           std::function<void()> onShown) {
     SDemoHooks hooks;
     hooks.musicHeld = inner.musicHeld;
+    hooks.ownLoop = inner.ownLoop;
     hooks.musicStarted = [this, inner, setHidden](uint32_t stream) {
         if (m_first > 0) setHidden(true);
         if (inner.musicStarted) inner.musicStarted(stream);

@@ -9,6 +9,7 @@
 #include "resources/report.h"
 #include "runtime/message_pump.h"
 #include "shell/demo_driver.h"
+#include "shell/author_mode.h"
 #include "shell/display_device.h"
 #include "shell/interactive_start.h"
 #include "shell/message_loop.h"
@@ -105,8 +106,12 @@ int WinMain(const SOptions& options) {
         if (QuitWaiting()) ExitDemo();
         return false;
     };
-    CInteractiveStart start(options);
-    if (!RunDemo(start.Wrap(hooks)) || !start.CheckReached()) SetDemoExitStatus(1);
+    if (options.author) {
+        if (!RunAuthorMode(options)) SetDemoExitStatus(1);
+    } else {
+        CInteractiveStart start(options);
+        if (!RunDemo(start.Wrap(hooks)) || !start.CheckReached()) SetDemoExitStatus(1);
+    }
 
     // The quit request goes through the queue, so every message before it is
     // handled as during the run.

@@ -248,7 +248,10 @@ HRESULT CRasterDevice::CopyRects(IDirect3DSurface8* source, const RECT* sourceRe
             m_backend->CopyRect(from->image(), rect, to->image(), at.x, at.y);
         }
     }
-    if (to->texture()) to->texture()->MarkRasterNewer();
+    if (to->texture()) {
+        to->texture()->MarkRasterNewer();
+        m_copiedInto.insert(to->texture());
+    }
     return D3D_OK;
 }
 
@@ -501,5 +504,58 @@ void CRasterDevice::DestroyTexture(CRasterTexture* texture) {
     }
     Flush();  // the batch may still sample it
     m_textures.erase(texture);
+    m_copiedInto.erase(texture);
     m_backend->DestroyImage(texture->image());
+}
+
+void CRasterDevice::SaveState(SRasterDeviceState* state) {
+    Flush();
+    state->fixed = m_fixed;
+    state->raster = m_raster;
+    state->texture = m_texture;
+    state->stream = m_stream;
+    state->streamStride = m_streamStride;
+    state->fvf = m_fvf;
+    state->target = m_target;
+    state->inScene = m_inScene;
+    state->deferred = m_deferred;
+    state->images.clear();
+    const auto keep = [&](uint32_t image, CRasterTexture* texture, UINT width) {
+        state->images.push_back({image, texture, static_cast<int>(width), {}});
+        m_backend->DownloadImage(image, &state->images.back().bgra);
+    };
+    keep(m_backBuffer->image(), nullptr, m_backBuffer->Width());
+    for (CRasterTexture* texture : m_textures) {
+        if (texture->surface()->renderTarget() || m_copiedInto.count(texture)) {
+            keep(texture->image(), texture, texture->surface()->Width());
+        }
+    }
+}
+
+void CRasterDevice::LoadState(const SRasterDeviceState& state) {
+    Flush();
+    for (const SRasterDeviceState::SImage& image : state.images) {
+        m_backend->UploadImage(image.image, image.bgra.data(), image.width * 4);
+        if (image.texture) {
+            image.texture->MarkRasterNewer();
+            m_copiedInto.insert(image.texture);
+        }
+    }
+    m_fixed = state.fixed;
+    m_raster = state.raster;
+    // The bindings hold references, as SetTexture and SetStreamSource take them.
+    if (state.texture) state.texture->AddRef();
+    if (m_texture) m_texture->Release();
+    m_texture = state.texture;
+    if (state.stream) state.stream->AddRef();
+    if (m_stream) m_stream->Release();
+    m_stream = state.stream;
+    m_streamStride = state.streamStride;
+    m_fvf = state.fvf;
+    state.target->AddRef();
+    m_target->Release();
+    m_target = state.target;
+    m_backend->SetTarget(m_target->image());
+    m_inScene = state.inScene;
+    m_deferred = state.deferred;
 }

@@ -95,6 +95,26 @@ private:
     bool m_locked = false;
 };
 
+struct SRasterDeviceState {
+    SFixedFunctionState fixed;
+    SRasterState raster;
+    CRasterTexture* texture = nullptr;
+    CSystemVertexBuffer* stream = nullptr;
+    UINT streamStride = 0;
+    DWORD fvf = 0;
+    CRasterSurface* target = nullptr;
+    bool inScene = false;
+    CDeferredCommands deferred;
+    // Images whose pixels drawing changes, as the backend holds them now.
+    struct SImage {
+        uint32_t image = 0;
+        CRasterTexture* texture = nullptr;  // null for the back buffer
+        int width = 0;
+        std::vector<uint8_t> bgra;
+    };
+    std::vector<SImage> images;
+};
+
 class CRasterDevice : public IDirect3DDevice8 {
 public:
     // Null when the backend cannot make the back buffer.
@@ -133,8 +153,10 @@ public:
     void ReadBackBuffer(std::vector<uint8_t>* rgba);
     uint64_t PresentCount() const { return m_presentCount; }
     uint64_t DrawCallCount() const { return m_backend->DrawCallCount(); }
-    // See RasterDeviceSetHidden.
+    // See RasterDeviceSetHidden, RasterDeviceSaveState.
     void SetHidden(bool hidden);
+    void SaveState(SRasterDeviceState* state);
+    void LoadState(const SRasterDeviceState& state);
 
     // For textures.
     void UploadTexture(uint32_t image, const uint8_t* bgra, int pitch);
@@ -172,6 +194,7 @@ private:
     SRasterState m_raster;  // everything but the texture, which comes from m_texture
     bool m_inScene = false;
     std::unordered_set<CRasterTexture*> m_textures;  // alive, to orphan at destruction
+    std::unordered_set<CRasterTexture*> m_copiedInto;  // textures drawing has changed
 
     std::vector<SRasterVertex> m_batch;
     SRasterState m_batchState;

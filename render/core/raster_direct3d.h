@@ -46,6 +46,14 @@ void RasterDeviceReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>* 
 // exactly what it would have. Render targets are drawn as always. For runs
 // that only simulate the frames before the first one shown.
 void RasterDeviceSetHidden(IDirect3DDevice8* device, bool hidden);
+// Everything about a device that drawing changes: render and stage states,
+// transforms, material and lights, the bound texture and stream, the target,
+// the pixels of the back buffer, of render targets and of textures copied
+// into, and what a hidden device holds back. Taken and put back to return a
+// run to an earlier moment; the textures and buffers it names must outlive it.
+struct SRasterDeviceState;
+std::shared_ptr<const SRasterDeviceState> RasterDeviceSaveState(IDirect3DDevice8* device);
+void RasterDeviceLoadState(IDirect3DDevice8* device, const SRasterDeviceState& state);
 // Frames presented so far, and backend draw calls issued so far.
 uint64_t RasterDevicePresentCount(IDirect3DDevice8* device);
 uint64_t RasterDeviceDrawCallCount(IDirect3DDevice8* device);

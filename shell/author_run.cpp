@@ -1,0 +1,96 @@
+#include "shell/author_run.h"
+
+#include "shell/shell_globals.h"
+
+namespace {
+
+// Seconds of timeline between checkpoints: a seek simulates at most this much.
+constexpr int kCheckpointSeconds = 5;
+
+}  // namespace
+
+CAuthorRun::CAuthorRun(int fps) : m_fps(fps), m_counter(fps), m_checkpointFrames(int64_t{kCheckpointSeconds} * fps) {
+    g_timer.SetSource(&m_counter);
+}
+
+CAuthorRun::~CAuthorRun() { g_timer.SetSource(nullptr); }
+
+void CAuthorRun::Start() { Keep(0); }
+
+void CAuthorRun::Keep(int64_t frame) {
+    SCheckpoint& checkpoint = m_checkpoints[frame];
+    checkpoint.loop = m_loop;
+    checkpoint.begun = m_begun;
+    checkpoint.timer = g_timer;
+    checkpoint.counter = m_counter;
+    if (m_begun) {
+        checkpoint.manager = std::make_unique<CEffectManager::SPosition>();
+        g_effectManager.SavePosition(checkpoint.manager.get());
+    }
+    checkpoint.effects.assign(static_cast<size_t>(g_effectManager.RegisteredCount()), CEffectState());
+    for (int slot = 0; slot < g_effectManager.RegisteredCount(); ++slot) {
+        g_effectManager.Registered(slot)->SaveState(&checkpoint.effects[static_cast<size_t>(slot)]);
+    }
+    checkpoint.device = RasterDeviceSaveState(g_device);
+}
+
+void CAuthorRun::Restore(const SCheckpoint& checkpoint, int64_t frame) {
+    m_loop = checkpoint.loop;
+    m_begun = checkpoint.begun;
+    g_timer = checkpoint.timer;
+    m_counter = checkpoint.counter;
+    if (checkpoint.manager) {
+        g_effectManager.LoadPosition(*checkpoint.manager);
+    } else {
+        g_effectManager.Rewind();
+    }
+    for (size_t slot = 0; slot < checkpoint.effects.size(); ++slot) {
+        CEffectState state = checkpoint.effects[slot];
+        g_effectManager.Registered(static_cast<int>(slot))->LoadState(&state);
+    }
+    RasterDeviceLoadState(g_device, *checkpoint.device);
+    m_next = frame;
+    m_ended = false;
+}
+
+bool CAuthorRun::Advance(bool shown) {
+    if (m_ended) return false;
+    if (m_next % m_checkpointFrames == 0 && m_checkpoints.count(m_next) == 0) Keep(m_next);
+    RasterDeviceSetHidden(g_device, !shown);
+    if (!m_begun) {
+        m_begun = true;
+        m_ended = !BeginMainLoop(m_loop);
+    }
+    bool drawn = false;
+    while (!m_ended && !drawn) {
+        drawn = m_loop.clock >= 0.0f;
+        m_ended = !RunMainLoopPass(&m_loop, SDemoHooks());
+    }
+    RasterDeviceSetHidden(g_device, false);
+    if (drawn) ++m_next;
+    return drawn;
+}
+
+void CAuthorRun::Seek(int64_t frame) {
+    if (frame < 0) frame = 0;
+    auto checkpoint = m_checkpoints.upper_bound(frame);
+    --checkpoint;  // the start's is always there
+    // Already on the way there: no need to go back.
+    if (!(m_next <= frame && m_next >= checkpoint->first) || m_ended) Restore(checkpoint->second, checkpoint->first);
+    while (m_next < frame && Advance(false)) {
+    }
+    // Past the end: the last frame again, from its own state.
+    if (m_ended && m_next <= frame) {
+        const int64_t last = m_next - 1;
+        if (last < 0) return;
+        Seek(last);
+        return;
+    }
+    Advance(true);
+}
+
+void CAuthorRun::ForgetCheckpoints() {
+    for (auto it = m_checkpoints.begin(); it != m_checkpoints.end();) {
+        it = it->first == 0 ? std::next(it) : m_checkpoints.erase(it);
+    }
+}
