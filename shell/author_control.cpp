@@ -23,8 +23,7 @@ CAuthorControl::CAuthorControl(CAuthorRun* run, IAuthorMusic* music, std::functi
 int64_t CAuthorControl::FramesIn(double seconds) const { return std::llround(seconds * m_run->Fps()); }
 
 void CAuthorControl::Anchor(double now) {
-    // The frame just shown stands for the step before the next one's time.
-    m_anchorSong = m_run->NextSongSeconds() - 1.0 / m_run->Fps();
+    m_anchorSong = m_run->ShownSongSeconds();
     m_anchorWall = now;
     if (Paused()) {
         m_music->Pause();
@@ -87,13 +86,15 @@ bool CAuthorControl::Update(double now) {
     const double clock = PlayClock(now);
     bool shown = false;
     const bool wasEnded = m_run->Ended();
-    while (!m_run->Ended() && m_run->NextSongSeconds() <= clock) {
+    // The next frame is due one step after the one shown.
+    const auto due = [&] { return m_run->ShownSongSeconds() + frame; };
+    while (!m_run->Ended() && due() <= clock) {
         if (m_looping && m_run->Next() > m_loopEnd) {
             SeekTo(m_loopStart, now);
             return true;
         }
         // Behind: frames whose successor is due too are not shown.
-        const bool last = m_run->NextSongSeconds() + frame > clock;
+        const bool last = due() + frame > clock;
         if (m_run->Advance(last)) shown = shown || last;
     }
     // Held on the last frame, paused, with the music stopped.

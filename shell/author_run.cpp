@@ -20,6 +20,7 @@ void CAuthorRun::Start() { Keep(0); }
 void CAuthorRun::Keep(int64_t frame) {
     SCheckpoint& checkpoint = m_checkpoints[frame];
     checkpoint.loop = m_loop;
+    checkpoint.shownSong = m_shownSong;
     checkpoint.begun = m_begun;
     checkpoint.timer = g_timer;
     checkpoint.counter = m_counter;
@@ -36,6 +37,7 @@ void CAuthorRun::Keep(int64_t frame) {
 
 void CAuthorRun::Restore(const SCheckpoint& checkpoint, int64_t frame) {
     m_loop = checkpoint.loop;
+    m_shownSong = checkpoint.shownSong;
     m_begun = checkpoint.begun;
     g_timer = checkpoint.timer;
     m_counter = checkpoint.counter;
@@ -64,6 +66,7 @@ bool CAuthorRun::Advance(bool shown) {
     bool drawn = false;
     while (!m_ended && !drawn) {
         drawn = m_loop.clock >= 0.0f;
+        if (drawn) m_shownSong = static_cast<double>(m_counter.Last()) / m_fps;
         m_ended = !RunMainLoopPass(&m_loop, SDemoHooks());
     }
     RasterDeviceSetHidden(g_device, false);

@@ -45,14 +45,16 @@ public:
     int64_t Shown() const { return m_next - 1; }
     int64_t Next() const { return m_next; }
     bool Ended() const { return m_ended; }
-    // Seconds of the song at the next frame: where the music stands when it
-    // is drawn in a run from 0 (it starts with the timer).
-    double NextSongSeconds() const { return static_cast<double>(m_counter.Last()) / m_fps; }
+    // Seconds of the song at the frame drawn last: where the music stands
+    // when a run from 0 draws it (the music starts with the timer). The
+    // frames after it follow at the fixed step.
+    double ShownSongSeconds() const { return m_shownSong; }
     size_t Checkpoints() const { return m_checkpoints.size(); }
 
 private:
     struct SCheckpoint {
         SLoopPosition loop;
+        double shownSong = 0.0;
         bool begun = false;
         CTimer timer;
         CFixedCounter counter{1};
@@ -70,6 +72,7 @@ private:
     bool m_begun = false;
     bool m_ended = false;
     int64_t m_next = 0;
+    double m_shownSong = 0.0;
     int64_t m_checkpointFrames;
     std::map<int64_t, SCheckpoint> m_checkpoints;
 };
