@@ -32,6 +32,9 @@ void CAuthorRun::Keep(int64_t frame) {
     for (int slot = 0; slot < g_effectManager.RegisteredCount(); ++slot) {
         g_effectManager.Registered(slot)->SaveState(&checkpoint.effects[static_cast<size_t>(slot)]);
     }
+    // Drawn first: a checkpoint is gone back to again and again, and what
+    // it held back would be drawn every time.
+    RasterDeviceDrawHeldBack(g_device);
     checkpoint.device = RasterDeviceSaveState(g_device);
 }
 

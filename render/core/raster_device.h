@@ -155,6 +155,7 @@ public:
     uint64_t DrawCallCount() const { return m_backend->DrawCallCount(); }
     // See RasterDeviceSetHidden, RasterDeviceSaveState.
     void SetHidden(bool hidden);
+    void DrawHeldBack() { DrawDeferred(); }
     void SaveState(SRasterDeviceState* state);
     void LoadState(const SRasterDeviceState& state);
 

@@ -96,6 +96,10 @@ void RasterDeviceSetHidden(IDirect3DDevice8* device, bool hidden) {
     if (CRasterDevice* own = Own(device)) own->SetHidden(hidden);
 }
 
+void RasterDeviceDrawHeldBack(IDirect3DDevice8* device) {
+    if (CRasterDevice* own = Own(device)) own->DrawHeldBack();
+}
+
 std::shared_ptr<const SRasterDeviceState> RasterDeviceSaveState(IDirect3DDevice8* device) {
     auto state = std::make_shared<SRasterDeviceState>();
     if (CRasterDevice* own = Own(device)) own->SaveState(state.get());

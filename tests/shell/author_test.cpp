@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kFps = 30;
+constexpr int kFps = 15;
 
 class CMusicLog : public IAuthorMusic {
 public:
@@ -77,7 +77,7 @@ TEST_F(AuthorMode, SeeksPausesLoopsAndReloadsShowTheFramesOfARunFromZero) {
         song.push_back(run.ShownSongSeconds());
         frames.push_back(Hash(Frame()));
     }
-    ASSERT_EQ(frames.size(), 360u);
+    ASSERT_EQ(frames.size(), 180u);
     EXPECT_EQ(song[0], 2.0 / kFps) << "the music starts with the timer";
     EXPECT_GE(run.Checkpoints(), 3u);
 
@@ -99,55 +99,55 @@ TEST_F(AuthorMode, SeeksPausesLoopsAndReloadsShowTheFramesOfARunFromZero) {
     };
 
     double now = 100.0;
-    control.Begin(200, now);
-    expectShown(200, "--start");
+    control.Begin(100, now);
+    expectShown(100, "--start");
     EXPECT_TRUE(music.playing);
     control.Command(EAuthorCommand::kBackFar, now);
     expectShown(0, "ten seconds back, clamped at 0");
     control.Command(EAuthorCommand::kForward, now);
-    expectShown(30, "one second on");
+    expectShown(15, "one second on");
     control.Command(EAuthorCommand::kForwardFar, now);
-    expectShown(330, "ten seconds on, past every checkpoint");
+    expectShown(165, "ten seconds on, past every checkpoint");
     control.Command(EAuthorCommand::kBack, now);
-    expectShown(300, "back by one second, across the 10 s turn of the old zoom");
+    expectShown(150, "back by one second, across the 10 s turn of the old zoom");
 
     // Played on at the fixed step; a late call runs the frames in between
     // without showing them.
     EXPECT_TRUE(control.Update(now + 0.5 / kFps + 1.0 / kFps));
-    expectShown(301, "the next frame when due", false);
+    expectShown(151, "the next frame when due", false);
     EXPECT_TRUE(control.Update(now + 0.5 / kFps + 10.0 / kFps));
-    expectShown(310, "caught up", false);
+    expectShown(160, "caught up", false);
     now += 0.5 / kFps + 10.0 / kFps;
 
     // Paused: nothing moves, the music stops; a seek shows the new moment.
     control.Command(EAuthorCommand::kTogglePause, now);
     EXPECT_FALSE(music.playing);
     EXPECT_FALSE(control.Update(now + 5.0));
-    expectShown(310, "held while paused");
+    expectShown(160, "held while paused");
     control.Command(EAuthorCommand::kBack, now);
-    expectShown(280, "a seek while paused");
-    EXPECT_NE(control.Title().find("00:09.333  frame 280  paused"), std::string::npos) << control.Title();
+    expectShown(145, "a seek while paused");
+    EXPECT_NE(control.Title().find("00:09.666  frame 145  paused"), std::string::npos) << control.Title();
     control.Command(EAuthorCommand::kTogglePause, now);
     EXPECT_TRUE(music.playing);
-    EXPECT_DOUBLE_EQ(music.at, song[280]);
+    EXPECT_DOUBLE_EQ(music.at, song[145]);
 
-    // A loop over frames 280..290 comes back to its start.
+    // A loop over frames 145..160 comes back to its start.
     control.Command(EAuthorCommand::kLoopStart, now);
     control.Command(EAuthorCommand::kForward, now);
     control.Command(EAuthorCommand::kBack, now);
     control.Command(EAuthorCommand::kForward, now);
-    expectShown(310, "");
+    expectShown(160, "");
     control.Command(EAuthorCommand::kLoopEnd, now);
     control.Command(EAuthorCommand::kToggleLoop, now);
     EXPECT_TRUE(control.Looping());
-    expectShown(310, "inside the loop");
+    expectShown(160, "inside the loop");
     EXPECT_TRUE(control.Update(now + 1.5 / kFps));
-    expectShown(280, "back to the loop's start");
+    expectShown(145, "back to the loop's start");
     control.Command(EAuthorCommand::kToggleLoop, now);
 
     // At the end the last frame is held, paused, with the music stopped.
     control.Command(EAuthorCommand::kForwardFar, now);
-    expectShown(359, "past the end: the last frame");
+    expectShown(179, "past the end: the last frame");
     EXPECT_TRUE(control.Paused());
     EXPECT_FALSE(music.playing);
     EXPECT_NE(control.Title().find("end"), std::string::npos);
@@ -158,18 +158,18 @@ TEST_F(AuthorMode, SeeksPausesLoopsAndReloadsShowTheFramesOfARunFromZero) {
     // An edited timeline: the same moment, as a run from 0 of it shows it.
     control.Command(EAuthorCommand::kForward, now);
     control.Command(EAuthorCommand::kForward, now);
-    expectShown(60, "");
+    expectShown(30, "");
     std::vector<std::string> edited = kTimeline;
     edited[10] = "e 1000 s i20 sflare";
     WriteFile(m_dir / "script.txt", Timeline(edited));
     control.Command(EAuthorCommand::kReload, now);
-    ASSERT_EQ(run.Shown(), 60);
+    ASSERT_EQ(run.Shown(), 30);
     const size_t reloaded = Hash(Frame());
-    EXPECT_NE(reloaded, frames[60]);
+    EXPECT_NE(reloaded, frames[30]);
     control.Command(EAuthorCommand::kHome, now);
-    for (int i = 1; i < 60; ++i) run.Advance(false);
+    for (int i = 1; i < 30; ++i) run.Advance(false);
     run.Advance(true);
-    EXPECT_EQ(Hash(Frame()), reloaded) << "the edited timeline's frame 60 from 0";
+    EXPECT_EQ(Hash(Frame()), reloaded) << "the edited timeline's frame 30 from 0";
 
     // A timeline that cannot be read keeps the one that played.
     std::filesystem::remove(m_dir / "script.txt");
