@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "resources/file_system.h"
+#include "resources/picture_reload.h"
 #include "resources/report.h"
 
 namespace {
@@ -148,6 +149,7 @@ void CTexture::LoadTGA(const char* path) {
 
     texture = CreateLevel0(width, height, 0, D3DPOOL_MANAGED, kCreateLine);
     if (!texture) return;
+    NotePictureLoaded(this, path);
     D3DLOCKED_RECT locked{};
     if (texture->LockRect(0, &locked, nullptr, 0) != D3D_OK || !locked.pBits) return;
     const uint32_t rowSize = static_cast<uint32_t>(width) * 4;

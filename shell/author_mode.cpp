@@ -8,6 +8,7 @@
 
 #include "audio/bass.h"
 #include "audio/mp3_stream.h"
+#include "resources/picture_reload.h"
 #include "resources/report.h"
 #include "runtime/effect_manager.h"
 #include "runtime/message_pump.h"
@@ -80,12 +81,15 @@ bool KeyCommand(const SDL_Keysym& key, EAuthorCommand* command) {
     }
 }
 
-bool ReloadTimeline(std::string* problem) {
+// The timeline and the pictures: the pictures feed render targets too, so
+// the run goes back to the same moment either way.
+bool ReloadTimelineAndPictures(std::string* problem) {
     std::string error;
     if (!g_effectManager.Reload(kTimeline, &error)) {
         *problem = error.empty() ? std::string("cannot read ") + kTimeline : error;
         return false;
     }
+    if (!ReloadPictures(&error)) Report("author", 0, "pictures: " + error + " (kept as they were)");
     return true;
 }
 
@@ -137,8 +141,9 @@ void AuthorLoop(const SOptions& options, CAuthorRun* run, CAuthorControl* contro
 bool RunAuthorMode(const SOptions& options) {
     CAuthorRun run(options.fps);
     CBassMusic music;
-    CAuthorControl control(&run, &music, ReloadTimeline);
+    CAuthorControl control(&run, &music, ReloadTimelineAndPictures);
     SetPumpMessagesHook(KeepWindowMessages);
+    KeepPicturesForReload(true);
     SDemoHooks hooks;
     hooks.musicHeld = true;
     hooks.musicStarted = [&](uint32_t stream) { music.SetStream(stream); };
