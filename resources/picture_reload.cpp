@@ -20,8 +20,8 @@ std::vector<SPicture>& Pictures() {
 bool g_keep = false;
 bool g_reloading = false;
 
-// Copies level 0 of `from` into `to`, both width x height.
-bool CopyPixels(IDirect3DTexture8* from, IDirect3DTexture8* to, int width, int height) {
+// Copies level 0 of `from` into `to`, both width x height, where they differ.
+bool CopyPixels(IDirect3DTexture8* from, IDirect3DTexture8* to, int width, int height, bool* changed) {
     D3DLOCKED_RECT source{}, dest{};
     if (from->LockRect(0, &source, nullptr, 0) != D3D_OK) return false;
     if (to->LockRect(0, &dest, nullptr, 0) != D3D_OK) {
@@ -29,9 +29,11 @@ bool CopyPixels(IDirect3DTexture8* from, IDirect3DTexture8* to, int width, int h
         return false;
     }
     for (int row = 0; row < height; ++row) {
-        std::memcpy(static_cast<uint8_t*>(dest.pBits) + static_cast<size_t>(row) * dest.Pitch,
-                    static_cast<const uint8_t*>(source.pBits) + static_cast<size_t>(row) * source.Pitch,
-                    static_cast<size_t>(width) * 4);
+        uint8_t* to = static_cast<uint8_t*>(dest.pBits) + static_cast<size_t>(row) * dest.Pitch;
+        const uint8_t* from = static_cast<const uint8_t*>(source.pBits) + static_cast<size_t>(row) * source.Pitch;
+        if (std::memcmp(to, from, static_cast<size_t>(width) * 4) == 0) continue;
+        std::memcpy(to, from, static_cast<size_t>(width) * 4);
+        *changed = true;
     }
     to->UnlockRect(0);
     from->UnlockRect(0);
@@ -49,8 +51,9 @@ void NotePictureLoaded(CTexture* texture, const char* path) {
     if (g_keep && !g_reloading) Pictures().push_back({texture, path});
 }
 
-bool ReloadPictures(std::string* problems) {
+bool ReloadPictures(std::string* problems, bool* changed) {
     problems->clear();
+    *changed = false;
     g_reloading = true;
     for (const SPicture& picture : Pictures()) {
         CTexture fresh;
@@ -61,7 +64,7 @@ bool ReloadPictures(std::string* problems) {
         }
         if (fresh.width != picture.texture->width || fresh.height != picture.texture->height) {
             *problems += (problems->empty() ? "" : "; ") + picture.path + " changed its size";
-        } else if (!CopyPixels(fresh.texture, picture.texture->texture, fresh.width, fresh.height)) {
+        } else if (!CopyPixels(fresh.texture, picture.texture->texture, fresh.width, fresh.height, changed)) {
             *problems += (problems->empty() ? "" : "; ") + picture.path + " cannot be replaced";
         }
         fresh.texture->Release();

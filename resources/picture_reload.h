@@ -11,7 +11,7 @@ class CTexture;
 // must then live while noted); off forgets them all. Off at start.
 void KeepPicturesForReload(bool keep);
 void NotePictureLoaded(CTexture* texture, const char* path);
-// Reads every noted picture again into its texture. False, with what went
-// wrong in *problems, when one could not be read or changed its size; those
-// keep their old pixels.
-bool ReloadPictures(std::string* problems);
+// Reads every noted picture again into its texture; *changed says whether
+// any pixel changed. False, with what went wrong in *problems, when one could
+// not be read or changed its size; those keep their old pixels.
+bool ReloadPictures(std::string* problems, bool* changed);

@@ -127,6 +127,20 @@ bool CEffectManager::Reload(const char* path, std::string* error) {
     return true;
 }
 
+const CScriptEvent* CEffectManager::EventAt(int index) const {
+    const CScriptEvent* event = m_head ? m_head->next : nullptr;
+    for (; event && index > 0; --index) event = event->next;
+    return index == 0 ? event : nullptr;
+}
+
+int CEffectManager::EventIndex(const CScriptEvent* event) const {
+    int index = 0;
+    for (const CScriptEvent* at = m_head ? m_head->next : nullptr; at; at = at->next, ++index) {
+        if (at == event) return index;
+    }
+    return -1;
+}
+
 void CEffectManager::SetRenderObserver(RenderObserver observer, void* context) {
     m_observer = observer;
     m_observerContext = context;

@@ -45,6 +45,11 @@ public:
     // timeline already loaded is then kept, and so is the position.
     bool Reload(const char* path, std::string* error);
 
+    // The events in file order: the one at `index` (null past the end), and
+    // the index of one (-1 for none of them).
+    const CScriptEvent* EventAt(int index) const;
+    int EventIndex(const CScriptEvent* event) const;
+
     // Read-only views for the driver's statistics and for tests.
     const SLayer& Layer(int index) const { return m_layers[index]; }
     int RegisteredCount() const { return m_registeredCount; }

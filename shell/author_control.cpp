@@ -17,7 +17,7 @@ std::string Clock(int64_t frame, int fps) {
 
 }  // namespace
 
-CAuthorControl::CAuthorControl(CAuthorRun* run, IAuthorMusic* music, std::function<bool(std::string*)> reload)
+CAuthorControl::CAuthorControl(CAuthorRun* run, IAuthorMusic* music, Reload reload)
     : m_run(run), m_music(music), m_reload(std::move(reload)) {}
 
 int64_t CAuthorControl::FramesIn(double seconds) const { return std::llround(seconds * m_run->Fps()); }
@@ -66,13 +66,15 @@ void CAuthorControl::Command(EAuthorCommand command, double now) {
             return;
         case EAuthorCommand::kReload: {
             std::string problem;
-            if (!m_reload(&problem)) {
+            bool picturesChanged = false;
+            m_run->BeforeReload();
+            if (!m_reload(&problem, &picturesChanged)) {
                 m_reloadProblem = problem;
                 Report("author", 0, "reload: " + problem + " (playing on with what was loaded)");
                 return;
             }
             m_reloadProblem.clear();
-            m_run->ForgetCheckpoints();
+            m_run->AfterReload(picturesChanged);
             // The same moment of the edited timeline, as it would be from 0.
             SeekTo(shown, now);
             return;

@@ -34,9 +34,11 @@ enum class EAuthorCommand {
 
 class CAuthorControl {
 public:
-    // reload reads the timeline (and pictures) again; false, with the reason,
-    // when it could not, and the run goes on with what it had.
-    CAuthorControl(CAuthorRun* run, IAuthorMusic* music, std::function<bool(std::string*)> reload);
+    // reload reads the timeline and the pictures again, saying whether any
+    // picture changed; false, with the reason, when the timeline could not be
+    // read, and the run goes on with what it had.
+    using Reload = std::function<bool(std::string* problem, bool* picturesChanged)>;
+    CAuthorControl(CAuthorRun* run, IAuthorMusic* music, Reload reload);
 
     // Starts playing at `frame` (from --start), `now` on the wall clock in seconds.
     void Begin(int64_t frame, double now);
@@ -60,7 +62,7 @@ private:
 
     CAuthorRun* m_run;
     IAuthorMusic* m_music;
-    std::function<bool(std::string*)> m_reload;
+    Reload m_reload;
     bool m_paused = false;
     bool m_looping = false;
     int64_t m_loopStart = 0;

@@ -83,13 +83,13 @@ bool KeyCommand(const SDL_Keysym& key, EAuthorCommand* command) {
 
 // The timeline and the pictures: the pictures feed render targets too, so
 // the run goes back to the same moment either way.
-bool ReloadTimelineAndPictures(std::string* problem) {
+bool ReloadTimelineAndPictures(std::string* problem, bool* picturesChanged) {
     std::string error;
     if (!g_effectManager.Reload(kTimeline, &error)) {
         *problem = error.empty() ? std::string("cannot read ") + kTimeline : error;
         return false;
     }
-    if (!ReloadPictures(&error)) Report("author", 0, "pictures: " + error + " (kept as they were)");
+    if (!ReloadPictures(&error, picturesChanged)) Report("author", 0, "pictures: " + error + " (kept as they were)");
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "shell/author_run.h"
 
+#include <cstring>
+
 #include "shell/shell_globals.h"
 
 namespace {
@@ -56,6 +58,7 @@ void CAuthorRun::Restore(const SCheckpoint& checkpoint, int64_t frame) {
     RasterDeviceLoadState(g_device, *checkpoint.device);
     m_next = frame;
     m_ended = false;
+    m_stale = false;
 }
 
 bool CAuthorRun::Advance(bool shown) {
@@ -82,7 +85,9 @@ void CAuthorRun::Seek(int64_t frame) {
     auto checkpoint = m_checkpoints.upper_bound(frame);
     --checkpoint;  // the start's is always there
     // Already on the way there: no need to go back.
-    if (!(m_next <= frame && m_next >= checkpoint->first) || m_ended) Restore(checkpoint->second, checkpoint->first);
+    if (m_stale || m_ended || !(m_next <= frame && m_next >= checkpoint->first)) {
+        Restore(checkpoint->second, checkpoint->first);
+    }
     while (m_next < frame && Advance(false)) {
     }
     // Past the end: the last frame again, from its own state.
@@ -95,8 +100,45 @@ void CAuthorRun::Seek(int64_t frame) {
     Advance(true);
 }
 
-void CAuthorRun::ForgetCheckpoints() {
-    for (auto it = m_checkpoints.begin(); it != m_checkpoints.end();) {
-        it = it->first == 0 ? std::next(it) : m_checkpoints.erase(it);
+namespace {
+
+bool SameEvent(const CScriptEvent& a, const CScriptEvent& b) {
+    return a.command == b.command && a.time == b.time && a.subCommand == b.subCommand &&
+           std::memcmp(a.ints, b.ints, sizeof(a.ints)) == 0 && std::memcmp(a.name, b.name, sizeof(a.name)) == 0 &&
+           std::memcmp(&a.value, &b.value, sizeof(a.value)) == 0;
+}
+
+}  // namespace
+
+void CAuthorRun::BeforeReload() {
+    m_oldEvents.clear();
+    for (int i = 0; const CScriptEvent* event = g_effectManager.EventAt(i); ++i) m_oldEvents.push_back(*event);
+    for (auto& entry : m_checkpoints) {
+        const SCheckpoint& checkpoint = entry.second;
+        entry.second.nextEvent = checkpoint.manager ? g_effectManager.EventIndex(checkpoint.manager->current) : -1;
     }
+}
+
+void CAuthorRun::AfterReload(bool picturesChanged) {
+    size_t same = 0;
+    while (same < m_oldEvents.size()) {
+        const CScriptEvent* event = g_effectManager.EventAt(static_cast<int>(same));
+        if (!event || !SameEvent(*event, m_oldEvents[same])) break;
+        ++same;
+    }
+    // A checkpoint whose next event is still the same has fired the same
+    // events, and fires the next one at the same moment.
+    for (auto it = m_checkpoints.begin(); it != m_checkpoints.end();) {
+        SCheckpoint& checkpoint = it->second;
+        if (!checkpoint.manager) {
+            ++it;
+        } else if (!picturesChanged && checkpoint.nextEvent >= 0 && static_cast<size_t>(checkpoint.nextEvent) < same) {
+            checkpoint.manager->current = g_effectManager.EventAt(checkpoint.nextEvent);
+            ++it;
+        } else {
+            it = m_checkpoints.erase(it);
+        }
+    }
+    m_oldEvents.clear();
+    m_stale = true;
 }

@@ -36,9 +36,12 @@ public:
     // the frames in between drawn hidden. Past the timeline's end it shows
     // the last frame.
     void Seek(int64_t frame);
-    // The timeline was read again: the checkpoints after the start are of
-    // the old one.
-    void ForgetCheckpoints();
+    // Around reading the timeline again: the checkpoints made before the
+    // first event the edit changed stay good; the others, and the live
+    // state, are of the old timeline. Changed pictures leave only the
+    // start's (render targets drawn from them are in the others).
+    void BeforeReload();
+    void AfterReload(bool picturesChanged);
 
     int Fps() const { return m_fps; }
     // The frame drawn last (-1 before the first), the next one to draw.
@@ -59,6 +62,7 @@ private:
         CTimer timer;
         CFixedCounter counter{1};
         std::unique_ptr<CEffectManager::SPosition> manager;  // null: rewound
+        int nextEvent = -1;  // the index of manager->current, around a reload
         std::vector<CEffectState> effects;  // by registry slot
         std::shared_ptr<const SRasterDeviceState> device;
     };
@@ -75,4 +79,6 @@ private:
     double m_shownSong = 0.0;
     int64_t m_checkpointFrames;
     std::map<int64_t, SCheckpoint> m_checkpoints;
+    std::vector<CScriptEvent> m_oldEvents;  // the timeline before a reload
+    bool m_stale = false;  // the live state is of a timeline read over since
 };

@@ -260,16 +260,20 @@ TEST_F(TextureTest, ReloadedPicturesReplaceTheirPixelsInPlace) {
     IDirect3DTexture8* const held = texture.texture;
     Write("pic.tga", Header(2, 1, 24), {9, 8, 7, 6, 5, 4});
     std::string problems;
-    EXPECT_TRUE(ReloadPictures(&problems)) << problems;
+    bool changed = false;
+    EXPECT_TRUE(ReloadPictures(&problems, &changed)) << problems;
+    EXPECT_TRUE(changed);
     EXPECT_EQ(texture.texture, held) << "the same texture, so whatever holds it sees the new pixels";
     EXPECT_EQ(Row(held, 0, 8), (std::vector<uint8_t>{9, 8, 7, 0, 6, 5, 4, 0}));
+    EXPECT_TRUE(ReloadPictures(&problems, &changed));
+    EXPECT_FALSE(changed) << "read again unchanged";
 
     // A picture that changed its size, or cannot be read, keeps its pixels.
     Write("pic.tga", Header(3, 1, 24), {1, 1, 1, 2, 2, 2, 3, 3, 3});
-    EXPECT_FALSE(ReloadPictures(&problems));
+    EXPECT_FALSE(ReloadPictures(&problems, &changed));
     EXPECT_NE(problems.find("pic.tga changed its size"), std::string::npos) << problems;
     fs::remove(path);
-    EXPECT_FALSE(ReloadPictures(&problems));
+    EXPECT_FALSE(ReloadPictures(&problems, &changed));
     EXPECT_NE(problems.find("pic.tga cannot be read"), std::string::npos) << problems;
     EXPECT_EQ(Row(held, 0, 8), (std::vector<uint8_t>{9, 8, 7, 0, 6, 5, 4, 0}));
     KeepPicturesForReload(false);

@@ -83,12 +83,12 @@ TEST_F(AuthorMode, SeeksPausesLoopsAndReloadsShowTheFramesOfARunFromZero) {
 
     CMusicLog music;
     std::string problem;
-    std::function<bool(std::string*)> reload = [&](std::string* why) {
+    CAuthorControl control(&run, &music, [&](std::string* why, bool* picturesChanged) {
+        *picturesChanged = false;
         const bool ok = g_effectManager.Reload("script.txt", &error);
         *why = error;
         return ok;
-    };
-    CAuthorControl control(&run, &music, [&](std::string* why) { return reload(why); });
+    });
     // After a seek the music is heard from the song time of the frame shown.
     const auto expectShown = [&](int64_t frame, const char* what, bool seeked = true) {
         ASSERT_EQ(run.Shown(), frame) << what;
@@ -171,6 +171,24 @@ TEST_F(AuthorMode, SeeksPausesLoopsAndReloadsShowTheFramesOfARunFromZero) {
     run.Advance(true);
     EXPECT_EQ(Hash(Frame()), reloaded) << "the edited timeline's frame 30 from 0";
 
+    // An edit late in the timeline keeps the checkpoints made before it.
+    control.Begin(160, now);
+    control.Begin(120, now);
+    ASSERT_EQ(run.Shown(), 120);
+    ASSERT_EQ(run.Checkpoints(), 3u);  // at 0, 5 and 10 s
+    edited[13] = "l 8500 h i30";
+    WriteFile(m_dir / "script.txt", Timeline(edited));
+    control.Command(EAuthorCommand::kReload, now);
+    EXPECT_EQ(run.Checkpoints(), 2u) << "the one at 10 s had fired the edited event";
+    const size_t late = Hash(Frame());
+    control.Command(EAuthorCommand::kHome, now);
+    for (int i = 1; i < 120; ++i) run.Advance(false);
+    run.Advance(true);
+    EXPECT_EQ(Hash(Frame()), late) << "the edited timeline's frame 120 from 0";
+    control.Command(EAuthorCommand::kBack, now);
+    control.Command(EAuthorCommand::kForward, now);
+    EXPECT_EQ(Hash(Frame()), late);
+
     // A timeline that cannot be read keeps the one that played.
     std::filesystem::remove(m_dir / "script.txt");
     control.Command(EAuthorCommand::kReload, now);
@@ -178,7 +196,7 @@ TEST_F(AuthorMode, SeeksPausesLoopsAndReloadsShowTheFramesOfARunFromZero) {
     EXPECT_NE(control.Title().find("reload failed"), std::string::npos) << control.Title();
     control.Command(EAuthorCommand::kBack, now);
     control.Command(EAuthorCommand::kForward, now);
-    EXPECT_EQ(Hash(Frame()), reloaded);
+    EXPECT_EQ(Hash(Frame()), late);
 }
 
 }  // namespace
