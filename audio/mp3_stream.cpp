@@ -88,7 +88,7 @@ bool CMp3Stream::Seek(uint64_t frame) {
     const off_t reached = mpg123_seek(m_handle, static_cast<off_t>(frame), SEEK_SET);
     if (reached < 0) return false;
     m_position = static_cast<uint64_t>(reached);
-    // Short of the target only past the end of the music.
-    m_ended = m_position < frame;
+    // Past the end of the music the next read says so.
+    m_ended = false;
     return true;
 }
