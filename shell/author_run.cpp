@@ -35,8 +35,9 @@ void CAuthorRun::Keep(int64_t frame) {
         g_effectManager.Registered(slot)->SaveState(&checkpoint.effects[static_cast<size_t>(slot)]);
     }
     // Drawn first: a checkpoint is gone back to again and again, and what
-    // it held back would be drawn every time.
-    RasterDeviceDrawHeldBack(g_device);
+    // it held back would be drawn every time. A frame that the next clear
+    // wipes stays held back, and its back buffer is not kept.
+    RasterDeviceDrawHeldBack(g_device, true);
     checkpoint.device = RasterDeviceSaveState(g_device);
 }
 

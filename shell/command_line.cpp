@@ -292,6 +292,10 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
         *error = "--author is only for the interactive run";
         return false;
     }
+    if (parsed.endGiven && result.author) {
+        *error = "--end is not for --author, which holds the last frame at the timeline's end";
+        return false;
+    }
     if (parsed.endGiven && result.end <= result.start) {
         *error = "--end must come after --start";
         return false;

@@ -120,6 +120,51 @@ void CDeferredCommands::Overwritten(uint32_t image) {
 
 bool CDeferredCommands::Full() const { return m_liveBytes > kMaxLiveBytes; }
 
+bool CDeferredCommands::Replaces(uint32_t image) const {
+    for (const SCommand& command : m_commands) {
+        if (command.dead) continue;
+        if (command.target == image) return command.kind == EKind::kClear && command.whole;
+        if (ReadImage(command) == image) return false;
+    }
+    return false;
+}
+
+bool CDeferredCommands::CanKeepOnly(uint32_t image) const {
+    if (!Replaces(image)) return false;
+    std::unordered_map<uint32_t, int> sampledSoFar;  // by the image's commands
+    for (const SCommand& command : m_commands) {
+        if (command.dead) continue;
+        const uint32_t read = ReadImage(command);
+        if (command.target == image) {
+            if (read) ++sampledSoFar[read];
+        } else if (read == image || sampledSoFar.count(command.target)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CDeferredCommands::KeepOnly(uint32_t image) {
+    CDeferredCommands kept;
+    for (const SCommand& command : m_commands) {
+        if (command.dead || command.target != image) continue;
+        switch (command.kind) {
+            case EKind::kClear:
+                kept.Clear(image, command.width, command.height, command.color, command.whole ? nullptr : &command.rect);
+                break;
+            case EKind::kDraw:
+                kept.Draw(image, command.width, command.height, m_fixed[command.fixed], command.raster, command.layout,
+                          command.type, command.primitiveCount, m_vertices.data() + command.offset, command.stride,
+                          (command.bytes - static_cast<size_t>(command.layout.stride)) / static_cast<size_t>(command.stride) + 1);
+                break;
+            case EKind::kCopy:
+                kept.Copy(command.source, command.rect, image, command.destX, command.destY);
+                break;
+        }
+    }
+    *this = std::move(kept);
+}
+
 void CDeferredCommands::Compact() {
     if (m_deadBytes < kCompactBytes || m_deadBytes < m_liveBytes) return;
     // In place, so the vectors keep their capacity and nothing is allocated

@@ -60,6 +60,13 @@ public:
     void Overwritten(uint32_t image);
     // Holding more than is worth keeping (a timeline that never clears).
     bool Full() const;
+    // Whether what the image holds now can no longer be seen: the first kept
+    // command on it clears it whole. Then the other images' commands may be
+    // drawn first and the image's alone kept (KeepOnly), as long as none of
+    // them reads the image and none writes what its kept commands sample.
+    bool Replaces(uint32_t image) const;
+    bool CanKeepOnly(uint32_t image) const;
+    void KeepOnly(uint32_t image);
 
     // For drawing them: in order, dead ones included (to be skipped).
     const std::vector<SCommand>& Commands() const { return m_commands; }

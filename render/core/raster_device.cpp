@@ -453,25 +453,28 @@ void CRasterDevice::DrawDeferred() {
             bound = command.target;
             m_backend->SetTarget(bound);
         }
-        switch (command.kind) {
-            case CDeferredCommands::EKind::kClear:
-                Flush();
-                m_backend->Clear(command.color, command.whole ? nullptr : &command.rect);
-                break;
-            case CDeferredCommands::EKind::kDraw:
-                Submit(m_deferred.Fixed(command.fixed), command.raster, m_deferred.Vertices() + command.offset,
-                       command.stride, command.layout, command.type, command.primitiveCount, command.width,
-                       command.height);
-                break;
-            case CDeferredCommands::EKind::kCopy:
-                Flush();
-                m_backend->CopyRect(command.source, command.rect, command.target, command.destX, command.destY);
-                break;
-        }
+        RunDeferred(command);
     }
     Flush();
     if (bound != m_target->image()) m_backend->SetTarget(m_target->image());
     m_deferred.Forget();
+}
+
+void CRasterDevice::RunDeferred(const CDeferredCommands::SCommand& command) {
+    switch (command.kind) {
+        case CDeferredCommands::EKind::kClear:
+            Flush();
+            m_backend->Clear(command.color, command.whole ? nullptr : &command.rect);
+            return;
+        case CDeferredCommands::EKind::kDraw:
+            Submit(m_deferred.Fixed(command.fixed), command.raster, m_deferred.Vertices() + command.offset,
+                   command.stride, command.layout, command.type, command.primitiveCount, command.width, command.height);
+            return;
+        case CDeferredCommands::EKind::kCopy:
+            Flush();
+            m_backend->CopyRect(command.source, command.rect, command.target, command.destX, command.destY);
+            return;
+    }
 }
 
 void CRasterDevice::Finish() {
@@ -508,6 +511,28 @@ void CRasterDevice::DestroyTexture(CRasterTexture* texture) {
     m_backend->DestroyImage(texture->image());
 }
 
+void CRasterDevice::DrawHeldBack(bool exceptBackBuffer) {
+    const uint32_t backBuffer = m_backBuffer->image();
+    if (!exceptBackBuffer || !m_deferred.CanKeepOnly(backBuffer)) {
+        DrawDeferred();
+        return;
+    }
+    Flush();
+    uint32_t bound = m_target->image();
+    for (const CDeferredCommands::SCommand& command : m_deferred.Commands()) {
+        if (command.dead || command.target == backBuffer) continue;
+        if (command.target != bound) {
+            Flush();
+            bound = command.target;
+            m_backend->SetTarget(bound);
+        }
+        RunDeferred(command);
+    }
+    Flush();
+    if (bound != m_target->image()) m_backend->SetTarget(m_target->image());
+    m_deferred.KeepOnly(backBuffer);
+}
+
 void CRasterDevice::SaveState(SRasterDeviceState* state) {
     Flush();
     state->fixed = m_fixed;
@@ -524,7 +549,8 @@ void CRasterDevice::SaveState(SRasterDeviceState* state) {
         state->images.push_back({image, texture, static_cast<int>(width), {}});
         m_backend->DownloadImage(image, &state->images.back().bgra);
     };
-    keep(m_backBuffer->image(), nullptr, m_backBuffer->Width());
+    // A back buffer the held-back commands clear first need not be kept.
+    if (!m_deferred.Replaces(m_backBuffer->image())) keep(m_backBuffer->image(), nullptr, m_backBuffer->Width());
     for (CRasterTexture* texture : m_textures) {
         if (texture->surface()->renderTarget() || m_copiedInto.count(texture)) {
             keep(texture->image(), texture, texture->surface()->Width());

@@ -155,7 +155,7 @@ public:
     uint64_t DrawCallCount() const { return m_backend->DrawCallCount(); }
     // See RasterDeviceSetHidden, RasterDeviceSaveState.
     void SetHidden(bool hidden);
-    void DrawHeldBack() { DrawDeferred(); }
+    void DrawHeldBack(bool exceptBackBuffer);
     void SaveState(SRasterDeviceState* state);
     void LoadState(const SRasterDeviceState& state);
 
@@ -176,8 +176,10 @@ private:
                 int stride, const SVertexLayout& layout, D3DPRIMITIVETYPE type, uint32_t primitiveCount,
                 int targetWidth, int targetHeight);
     void Flush();
-    // Draws everything held back, in order.
+    // Draws everything held back, in order; one held-back command (into the
+    // backend's current target).
     void DrawDeferred();
+    void RunDeferred(const CDeferredCommands::SCommand& command);
     // Before the image is read, or written (`whole`: replaced entirely), so
     // that what was held back is drawn first where it matters.
     void BeforeReading(uint32_t image);

@@ -96,8 +96,8 @@ void RasterDeviceSetHidden(IDirect3DDevice8* device, bool hidden) {
     if (CRasterDevice* own = Own(device)) own->SetHidden(hidden);
 }
 
-void RasterDeviceDrawHeldBack(IDirect3DDevice8* device) {
-    if (CRasterDevice* own = Own(device)) own->DrawHeldBack();
+void RasterDeviceDrawHeldBack(IDirect3DDevice8* device, bool exceptBackBuffer) {
+    if (CRasterDevice* own = Own(device)) own->DrawHeldBack(exceptBackBuffer);
 }
 
 std::shared_ptr<const SRasterDeviceState> RasterDeviceSaveState(IDirect3DDevice8* device) {

@@ -52,8 +52,10 @@ void RasterDeviceSetHidden(IDirect3DDevice8* device, bool hidden);
 // into, and what a hidden device holds back. Taken and put back to return a
 // run to an earlier moment; the textures and buffers it names must outlive it.
 struct SRasterDeviceState;
-// Draws now whatever a hidden device has held back.
-void RasterDeviceDrawHeldBack(IDirect3DDevice8* device);
+// Draws now whatever a hidden device has held back; with exceptBackBuffer,
+// what it holds for a back buffer it clears before anything reads it is left
+// held back (a state saved then need not keep the back buffer's pixels).
+void RasterDeviceDrawHeldBack(IDirect3DDevice8* device, bool exceptBackBuffer);
 std::shared_ptr<const SRasterDeviceState> RasterDeviceSaveState(IDirect3DDevice8* device);
 void RasterDeviceLoadState(IDirect3DDevice8* device, const SRasterDeviceState& state);
 // Frames presented so far, and backend draw calls issued so far.

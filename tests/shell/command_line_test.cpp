@@ -99,6 +99,7 @@ TEST(CommandLine, RefusesWhatItCannotDo) {
         {"--capture", "d", "--start", "6", "--end", "5"},
         {"--capture", "d", "--author"},
         {"--author", "--frames", "3"},
+        {"--author", "--end", "3"},
     };
     for (const auto& args : bad) {
         SOptions options;
