@@ -2,7 +2,6 @@
 
 #include <SDL.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <memory>
@@ -25,8 +24,8 @@ size_t ReadStream(SBassStream* stream, int16_t* samples, size_t frames) {
     const size_t produced = stream->decoder.Read(samples, frames);
     if (stream->decoder.Failed() && !stream->failureReported) {
         stream->failureReported = true;
-        std::fprintf(stderr, "%s: the music stops here, the rest cannot be decoded (%s); the demo goes on\n",
-                     stream->path.c_str(), stream->decoder.Failure().c_str());
+        ReportF(stream->path, 0, "the music stops here, the rest cannot be decoded (%s); the demo goes on",
+                stream->decoder.Failure().c_str());
     }
     return produced;
 }
@@ -160,7 +159,7 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const char* file, DWORD offset, DWORD le
     std::string error;
     if (!stream->decoder.Open(file, &error)) {
         // The caller's message box cannot say which file or why.
-        std::fprintf(stderr, "%s\n", error.c_str());
+        Report("", 0, error);
         return 0;
     }
     stream->path = file;
@@ -236,3 +235,10 @@ BOOL BASS_ChannelSetPosition(DWORD handle, uint64_t bytes) {
 }
 
 uint64_t BassOutputLatencyFrames() { return State().device ? State().deviceBufferFrames : 0; }
+
+uint64_t BASS_ChannelGetLength(DWORD handle) {
+    SBassStream* stream = FindStream(handle);
+    if (!stream) return 0;
+    CDeviceLock lock;
+    return stream->decoder.Length() * kMusicFrameBytes;
+}

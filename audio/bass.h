@@ -36,6 +36,9 @@ void BassUseNoSoundOutput(bool noSound);
 // Returns the bytes written, fewer than asked at the end of the music.
 // Only for streams that are not being played on a device.
 DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length);
+// Bytes of the whole stream once decoded (0 when it cannot be told). Reads
+// through the file; call before playing.
+uint64_t BASS_ChannelGetLength(DWORD handle);
 // Bytes of the stream decoded so far (played, or handed to GetData).
 uint64_t BASS_ChannelGetPosition(DWORD handle);
 // Moves a stream to `bytes` into its decoded music (44.1 kHz, 16-bit

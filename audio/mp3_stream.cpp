@@ -3,7 +3,26 @@
 #include <mpg123.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <vector>
+
+#include "audio/audio_format.h"
+
+namespace {
+
+// What the file is when its first bytes show another audio format, or null.
+// A file that cannot be read is left to the decoder to report.
+const char* OtherFormatOf(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return nullptr;
+    std::vector<uint8_t> start(kAudioSniffBytes);
+    const size_t got = std::fread(start.data(), 1, start.size(), file);
+    std::fclose(file);
+    return OtherAudioFormat(start.data(), got);
+}
+
+}  // namespace
 
 CMp3Stream::~CMp3Stream() { Close(); }
 
@@ -44,6 +63,13 @@ bool CMp3Stream::Open(const char* path, std::string* error) {
         Close();
         return false;
     }
+    // The decoder finds "frames" in the samples of other formats and plays
+    // them as noise until it gives up; such files are named instead.
+    if (const char* other = OtherFormatOf(path)) {
+        *error = std::string(path) + ": not an MP3 file that can be decoded (it is " + other + ")";
+        Close();
+        return false;
+    }
     if (mpg123_getformat(m_handle, &rate, &channels, &encoding) != MPG123_OK) {
         *error = std::string(path) + ": not an MP3 file that can be decoded (" + mpg123_strerror(m_handle) + ")";
         Close();
@@ -56,6 +82,12 @@ bool CMp3Stream::Open(const char* path, std::string* error) {
     }
     m_ended = false;
     return true;
+}
+
+uint64_t CMp3Stream::Length() {
+    if (!m_handle || mpg123_scan(m_handle) != MPG123_OK) return 0;
+    const off_t frames = mpg123_length(m_handle);
+    return frames > 0 ? static_cast<uint64_t>(frames) : 0;
 }
 
 size_t CMp3Stream::Read(int16_t* samples, size_t frames) {

@@ -29,6 +29,10 @@ public:
     // music; a decoding error midway also ends it (see Failed).
     size_t Read(int16_t* samples, size_t frames);
 
+    // Stereo frames in the whole song, 0 when it cannot be told. Reads
+    // through the file once; call before decoding.
+    uint64_t Length();
+
     bool Ended() const { return m_ended; }
     bool Failed() const { return !m_failure.empty(); }
     const std::string& Failure() const { return m_failure; }

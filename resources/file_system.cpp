@@ -1,5 +1,7 @@
 #include "resources/file_system.h"
 
+#include <new>
+
 CFileSystem g_fileSystem;
 
 IFile* CFileSystem::OpenFile(const char* path) {
@@ -101,3 +103,18 @@ void INormalFile::Print(const char* text) {
 }
 
 bool INormalFile::IsOpen() { return m_handle != nullptr; }
+
+bool ReadAll(IFile* file, std::vector<uint8_t>* bytes) {
+    bytes->clear();
+    file->Seek(0, SEEK_END);
+    const int32_t size = file->Tell();
+    file->Seek(0, SEEK_SET);
+    if (size <= 0) return true;
+    try {
+        bytes->assign(static_cast<size_t>(size), 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    file->Read(size, bytes->data());
+    return true;
+}

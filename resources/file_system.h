@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 class IFile {
 public:
@@ -56,3 +57,7 @@ public:
 };
 
 extern CFileSystem g_fileSystem;
+
+// Every byte of an open file, from its start. False (and *bytes empty) when
+// there is no memory for them.
+bool ReadAll(IFile* file, std::vector<uint8_t>* bytes);

@@ -21,7 +21,7 @@ void SetMessageBoxHook(MessageBoxHook hook);
 // "caption: text" on standard error, and the box when a hook is set.
 void ShowMessageBox(const char* caption, const char* text);
 
-// Where reports go instead of standard error while set (tests); null
-// restores standard error.
+// Where reports go instead of standard error while set (tests, and --check,
+// which counts them); null restores standard error.
 using ReportSink = void (*)(const std::string& text);
 void SetReportSink(ReportSink sink);

@@ -11,6 +11,7 @@
 #include "resources/file_system.h"
 #include "resources/picture_reload.h"
 #include "resources/report.h"
+#include "resources/tga_image.h"
 
 namespace {
 
@@ -21,27 +22,14 @@ constexpr const char* kCreateMessage = "Couldn't create texture...";
 
 // Larger textures than this are refused before the device is asked, so a
 // hostile header cannot make us allocate gigabytes.
-constexpr int kMaxTextureSize = 8192;
-
-// The fixed TGA header: 12 bytes the loader skips, then size and depth.
-constexpr int32_t kHeaderBytes = 18;
-
-// Size of an open file, or 0 when it cannot be told.
-int32_t FileSize(IFile* file) {
-    file->Seek(0, SEEK_END);
-    const int32_t size = file->Tell();
-    file->Seek(0, SEEK_SET);
-    return size > 0 ? size : 0;
-}
-
 bool SizeSupported(int width, int height) {
-    return width > 0 && height > 0 && width <= kMaxTextureSize && height <= kMaxTextureSize;
+    return width > 0 && height > 0 && width <= kMaxTgaSize && height <= kMaxTgaSize;
 }
 
 IDirect3DTexture8* CreateLevel0(int width, int height, DWORD usage, D3DPOOL pool, long line) {
     if (!SizeSupported(width, height)) {
-        std::fprintf(stderr, "texture: %d x %d is not a size a texture can have (1 to %d each way)\n",
-                     width, height, kMaxTextureSize);
+        ReportF("texture", 0, "%d x %d is not a size a texture can have (1 to %d each way)", width, height,
+               kMaxTgaSize);
         return nullptr;
     }
     IDirect3DTexture8* texture = nullptr;
@@ -54,25 +42,30 @@ IDirect3DTexture8* CreateLevel0(int width, int height, DWORD usage, D3DPOOL pool
     return texture;
 }
 
-// Reads the whole file's header and pixels; returns false when it is not an
-// image this loader takes. A file shorter than its header says leaves the
-// missing pixels zero.
-struct STgaImage {
-    int width = 0;
-    int height = 0;
-    int depth = 0;
-    std::vector<uint8_t> pixels;  // width * height * 4 bytes, B G R A
-};
-
-void ExpandRgbToRgba(std::vector<uint8_t>& pixels, size_t count) {
-    // From the last pixel back, so no pixel is overwritten before it moves.
-    for (size_t k = count; k-- > 0;) {
-        const uint8_t b = pixels[3 * k], g = pixels[3 * k + 1], r = pixels[3 * k + 2];
-        pixels[4 * k] = b;
-        pixels[4 * k + 1] = g;
-        pixels[4 * k + 2] = r;
-        pixels[4 * k + 3] = 0;
+// Says why a picture is not shown, or not whole; false when it is not shown.
+bool Explain(const char* path, ETgaStatus status, const STgaImage& image, size_t fileSize) {
+    switch (status) {
+        case ETgaStatus::kOk:
+            return true;
+        case ETgaStatus::kTooShort:
+            ReportF(path, 0, "%zu bytes is too short for a TGA picture (the header alone is %d)", fileSize,
+                    kTgaHeaderBytes);
+            return false;
+        case ETgaStatus::kUnsupported:
+            ReportF(path, 0, "%d bits per pixel; only uncompressed 24- and 32-bit TGA pictures are shown", image.depth);
+            return false;
+        case ETgaStatus::kBadSize:
+            ReportF(path, 0, "%d x %d pixels is not an image size this program can show", image.width, image.height);
+            return false;
+        case ETgaStatus::kNoMemory:
+            ReportF(path, 0, "not enough memory for a %d x %d image", image.width, image.height);
+            return false;
+        case ETgaStatus::kCutShort:
+            ReportF(path, 0, "the file ends before its last pixel (%zu of %zu %s); the rest stays black", image.have,
+                   image.needed, image.runLength ? "pixels" : "bytes");
+            return true;
     }
+    return false;
 }
 
 }  // namespace
@@ -94,68 +87,39 @@ void CTexture::LoadTGA(const char* path) {
     std::unique_ptr<IFile> file(g_fileSystem.OpenFile(path));
     if (!file->IsOpen()) {
         // Nothing else tells the user why a picture is missing from the screen.
-        std::fprintf(stderr, "%s: cannot open the picture: %s\n", path, std::strerror(errno));
+        ReportF(path, 0, "cannot open the picture: %s", std::strerror(errno));
         return;
     }
-    const int32_t fileSize = FileSize(file.get());
-    if (fileSize < kHeaderBytes) {
-        std::fprintf(stderr, "%s: %d bytes is too short for a TGA picture (the header alone is %d)\n", path,
-                     static_cast<int>(fileSize), static_cast<int>(kHeaderBytes));
+    std::vector<uint8_t> bytes;
+    if (!ReadAll(file.get(), &bytes)) {
+        ReportF(path, 0, "not enough memory to read the picture");
         return;
     }
+    file->Close();
 
-    uint8_t skipped[12] = {};
-    uint8_t header[6] = {};
-    file->Read(sizeof skipped, skipped);
-    file->Read(sizeof header, header);
-    width = header[0] + 256 * header[1];
-    height = header[2] + 256 * header[3];
-    bitsPerPixel = header[4];
-    if (bitsPerPixel != 24 && bitsPerPixel != 32) {
-        std::fprintf(stderr, "%s: %d bits per pixel; only uncompressed 24- and 32-bit TGA pictures are shown\n",
-                     path, bitsPerPixel);
-        return;
+    STgaImage image;
+    const ETgaStatus status = DecodeTga(bytes.data(), bytes.size(), &image);
+    if (status != ETgaStatus::kTooShort) {
+        // Kept even for a picture that is refused, as the header gave them.
+        width = image.width;
+        height = image.height;
+        bitsPerPixel = image.depth;
     }
-    if (!SizeSupported(width, height)) {
-        std::fprintf(stderr, "%s: %d x %d pixels is not an image size this program can show\n", path,
-                     width, height);
-        return;
-    }
-
-    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    const size_t expected = kHeaderBytes + count * static_cast<size_t>(bitsPerPixel / 8);
-    if (static_cast<size_t>(fileSize) < expected) {
-        std::fprintf(stderr, "%s: the file ends before its last pixel (%d of %zu bytes); the rest stays black\n",
-                     path, static_cast<int>(fileSize), expected);
-    }
-    std::vector<uint8_t> pixels;
-    try {
-        pixels.assign(count * 4, 0);
-    } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "%s: not enough memory for a %d x %d image\n", path, width, height);
-        return;
-    }
-    file->Read(static_cast<int32_t>(count * 4), pixels.data());
-    if (bitsPerPixel == 24) {
-        // Only the pixels the file holds (a last partial one included) need
-        // moving; the rest are zero already. A tiny file declaring a huge
-        // image so costs no more than its bytes.
-        const size_t stored = (static_cast<size_t>(fileSize - kHeaderBytes) + 2) / 3;
-        ExpandRgbToRgba(pixels, stored < count ? stored : count);
-    }
+    if (!Explain(path, status, image, bytes.size())) return;
     format = D3DFMT_A8R8G8B8;
     bitsPerPixel = 32;
-    file->Close();
 
     texture = CreateLevel0(width, height, 0, D3DPOOL_MANAGED, kCreateLine);
     if (!texture) return;
     NotePictureLoaded(this, path);
     D3DLOCKED_RECT locked{};
     if (texture->LockRect(0, &locked, nullptr, 0) != D3D_OK || !locked.pBits) return;
+    // The file's first row (a bottom-left file's bottom row) is the
+    // texture's top row.
     const uint32_t rowSize = static_cast<uint32_t>(width) * 4;
     auto* bits = static_cast<uint8_t*>(locked.pBits);
     for (int row = 0; row < height; ++row)
-        BlockCopy(bits + static_cast<size_t>(row) * locked.Pitch, &pixels[row * static_cast<size_t>(rowSize)],
+        BlockCopy(bits + static_cast<size_t>(row) * locked.Pitch, &image.pixels[row * static_cast<size_t>(rowSize)],
                   rowSize);
     texture->UnlockRect(0);
 }

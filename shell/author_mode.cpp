@@ -12,7 +12,9 @@
 #include "resources/report.h"
 #include "runtime/effect_manager.h"
 #include "runtime/message_pump.h"
+#include "runtime/timeline_check.h"
 #include "shell/author_control.h"
+#include "shell/effect_table.h"
 #include "shell/file_watcher.h"
 #include "shell/message_loop.h"
 #include "shell/run_span.h"
@@ -81,14 +83,16 @@ bool KeyCommand(const SDL_Keysym& key, EAuthorCommand* command) {
     }
 }
 
-// The timeline and the pictures: the pictures feed render targets too, so
-// the run goes back to the same moment either way.
-bool ReloadTimelineAndPictures(std::string* problem, bool* picturesChanged) {
+// The timeline, with what the checker says of it, and the pictures: the
+// pictures feed render targets too, so the run goes back to the same moment
+// either way.
+bool ReloadTimelineAndPictures(uint32_t stream, std::string* problem, bool* picturesChanged) {
     std::string error;
     if (!g_effectManager.Reload(kTimeline, &error)) {
         *problem = error.empty() ? std::string("cannot read ") + kTimeline : error;
         return false;
     }
+    ReportTimelineProblems(kTimeline, TimelineEffects(), SongMilliseconds(stream));
     if (!ReloadPictures(&error, picturesChanged)) Report("author", 0, "pictures: " + error + " (kept as they were)");
     return true;
 }
@@ -139,14 +143,27 @@ void AuthorLoop(const SOptions& options, CAuthorRun* run, CAuthorControl* contro
 }  // namespace
 
 bool RunAuthorMode(const SOptions& options) {
+    // Without a sound device the run is paced by the wall clock alone.
+    if (BASS_Init(-1, 44100, 0, g_window)) {
+        BASS_Free();
+    } else {
+        BassUseNoSoundOutput(true);
+        Report("author", 0, "playing without sound, paced by the wall clock");
+    }
     CAuthorRun run(options.fps);
     CBassMusic music;
-    CAuthorControl control(&run, &music, ReloadTimelineAndPictures);
+    uint32_t stream = 0;
+    CAuthorControl control(&run, &music, [&](std::string* problem, bool* picturesChanged) {
+        return ReloadTimelineAndPictures(stream, problem, picturesChanged);
+    });
     SetPumpMessagesHook(KeepWindowMessages);
     KeepPicturesForReload(true);
     SDemoHooks hooks;
     hooks.musicHeld = true;
-    hooks.musicStarted = [&](uint32_t stream) { music.SetStream(stream); };
+    hooks.musicStarted = [&](uint32_t started) {
+        stream = started;
+        music.SetStream(started);
+    };
     hooks.ownLoop = [&] { AuthorLoop(options, &run, &control); };
     return RunDemo(hooks);
 }

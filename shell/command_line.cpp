@@ -18,6 +18,7 @@ enum class EOption {
     kCapture,
     kVideo,
     kBenchmark,
+    kCheck,
     kFps,
     kFrames,
     kStart,
@@ -40,6 +41,7 @@ constexpr SOptionSpec kOptions[] = {
     {"capture", 0, "a directory", EOption::kCapture},
     {"video", 0, "a file name", EOption::kVideo},
     {"benchmark", 0, nullptr, EOption::kBenchmark},
+    {"check", 0, nullptr, EOption::kCheck},
     {"fps", 0, "a number", EOption::kFps},
     {"frames", 0, "a number", EOption::kFrames},
     {"start", 0, "a time in seconds", EOption::kStart},
@@ -95,6 +97,7 @@ struct SParsed {
     bool version = false;
     bool capture = false;
     bool benchmark = false;
+    bool check = false;
     bool fpsGiven = false;
     bool framesGiven = false;
     bool endGiven = false;
@@ -115,6 +118,9 @@ bool Apply(const SOptionSpec& spec, const std::string& shown, const char* value,
             return true;
         case EOption::kBenchmark:
             parsed->benchmark = true;
+            return true;
+        case EOption::kCheck:
+            parsed->check = true;
             return true;
         case EOption::kCapture:
             parsed->capture = true;
@@ -217,6 +223,7 @@ const char* UsageText() {
            "       quellbrook [-C DIR] --capture DIR [--fps N] [--frames N] [--start S] [--end S]\n"
            "                  [--video FILE]\n"
            "       quellbrook [-C DIR] --benchmark [--fps N] [--frames N] [--start S] [--end S]\n"
+           "       quellbrook [-C DIR] --check\n"
                "       quellbrook --help | --version\n";
 }
 
@@ -243,6 +250,8 @@ const char* HelpText() {
            "  --author          play in a window for writing the timeline: a fixed step\n"
            "                    paced by the music, the last frame held at the end, and\n"
            "                    the keys below; script.txt is reloaded whenever it is saved\n"
+           "  --check           say which timeline lines will not do what they seem to, and\n"
+           "                    which pictures or song cannot be used; status 1 if any\n"
            "  -C, --directory DIR\n"
            "                    play the presentation in DIR (its script.txt and Data/);\n"
            "                    paths given on the command line still mean the directory\n"
@@ -272,6 +281,14 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
     }
     const int modes = int(parsed.capture) + int(parsed.benchmark);
     const bool startGiven = result.start > 0.0;
+    if (parsed.check && (modes > 0 || result.windowed)) {
+        *error = "--check cannot be used with --capture, --benchmark or --windowed";
+        return false;
+    }
+    if (parsed.check && (result.author || startGiven || parsed.endGiven)) {
+        *error = "--check cannot be used with --author, --start or --end";
+        return false;
+    }
     if (modes > 1) {
         *error = "--capture and --benchmark cannot be used together";
         return false;
@@ -304,7 +321,8 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
         *error = "--windowed is only for the interactive run";
         return false;
     }
-    result.mode = parsed.capture     ? ERunMode::kCapture
+    result.mode = parsed.check       ? ERunMode::kCheck
+                  : parsed.capture   ? ERunMode::kCapture
                   : parsed.benchmark ? ERunMode::kBenchmark
                                      : ERunMode::kInteractive;
     *options = result;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-enum class ERunMode { kInteractive, kCapture, kBenchmark, kHelp, kVersion };
+enum class ERunMode { kInteractive, kCapture, kBenchmark, kCheck, kHelp, kVersion };
 
 struct SOptions {
     ERunMode mode = ERunMode::kInteractive;

@@ -4,9 +4,11 @@
 #include <string>
 
 #include "audio/bass.h"
+#include "audio/mp3_stream.h"
 #include "render/d3d8.h"
 #include "resources/report.h"
 #include "runtime/effect_manager.h"
+#include "runtime/timeline_check.h"
 #include "shell/effect_table.h"
 #include "shell/shell_globals.h"
 
@@ -42,6 +44,11 @@ bool RunMainLoopPass(SLoopPosition* position, const SDemoHooks& hooks) {
     return g_effectManager.Update(ClockToMilliseconds(position->clock)) != -1;
 }
 
+int64_t SongMilliseconds(HSTREAM stream) {
+    const uint64_t bytes = BASS_ChannelGetLength(stream);
+    return bytes ? static_cast<int64_t>(bytes / kMusicFrameBytes * 1000 / kMusicRate) : -1;
+}
+
 int32_t ClockToMilliseconds(float clock) {
     const long double milliseconds = static_cast<long double>(clock) * 1000;
     // Out of range only after weeks of running; saturate rather than overflow.
@@ -74,6 +81,8 @@ bool RunDemo(const SDemoHooks& hooks) {
         BASS_Free();
         return false;
     }
+    // What the checker finds is said once, before anything loads.
+    ReportTimelineProblems("script.txt", TimelineEffects(), SongMilliseconds(stream));
     // Every texture and buffer is made here, before the clock starts.
     RegisterEffects(&g_effectManager);
 

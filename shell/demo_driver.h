@@ -38,6 +38,9 @@ bool RunMainLoopPass(SLoopPosition* position, const SDemoHooks& hooks);
 // has then been shown with ShowMessageBox.
 bool RunDemo(const SDemoHooks& hooks = SDemoHooks());
 
+// The length of a song stream in milliseconds, -1 when it cannot be told.
+int64_t SongMilliseconds(uint32_t stream);
+
 // The timeline time in milliseconds for a clock value: the product with 1000
 // in extended precision, truncated toward zero.
 int32_t ClockToMilliseconds(float clock);

@@ -25,27 +25,47 @@ std::vector<std::unique_ptr<CEffect>>& LiveEffects() {
     return *effects;
 }
 
-// Registered as soon as it is made, so its Init (which loads its textures and
-// buffers) runs before the next effect is created.
-void Add(CEffectManager* manager, CEffect* effect, const char* name) {
-    LiveEffects().emplace_back(effect);
-    manager->Register(effect, name);
+template <typename T>
+CEffect* Make() {
+    return new T;
 }
+
+struct SEffectEntry {
+    const char* name;
+    bool takesParameters;  // defines SetParam
+    CEffect* (*make)();
+};
+
+// The test texture draws its random numbers first, the pixel board after.
+constexpr SEffectEntry kEffects[] = {
+    {"clearScreen", false, Make<CEffectClearScreen>},  // slot 0
+    {"beginScene", false, Make<CEffectBeginScene>},    // slot 1
+    {"endScene", false, Make<CEffectDoneScene>},       // slot 2
+    {"fade", true, Make<CEffectFade>},                 // slot 3
+    {"cube1", false, Make<CEffectCube1>},              // slot 4
+    {"testTexture", false, Make<CEffectTestTexture>},  // slot 5
+    {"bezier", false, Make<CEffectBezier>},            // slot 6
+    {"zoomblur", false, Make<CEffectZoomBlur>},        // slot 7
+    {"pixBoard", false, Make<CEffectPixelBoard>},      // slot 8
+    {"intro", false, Make<CEffectIntro>},              // slot 9
+    {"flare", false, Make<CEffectFlare>},              // slot 10
+    {"oldzoom", false, Make<CEffectOldZoom>},          // slot 11
+};
 
 }  // namespace
 
 void RegisterEffects(CEffectManager* manager) {
-    Add(manager, new CEffectClearScreen, "clearScreen");  // slot 0
-    Add(manager, new CEffectBeginScene, "beginScene");    // slot 1
-    Add(manager, new CEffectDoneScene, "endScene");       // slot 2
-    Add(manager, new CEffectFade, "fade");                // slot 3
-    Add(manager, new CEffectCube1, "cube1");              // slot 4
-    // The test texture draws its random numbers first, the pixel board after.
-    Add(manager, new CEffectTestTexture, "testTexture");  // slot 5
-    Add(manager, new CEffectBezier, "bezier");            // slot 6
-    Add(manager, new CEffectZoomBlur, "zoomblur");        // slot 7
-    Add(manager, new CEffectPixelBoard, "pixBoard");      // slot 8
-    Add(manager, new CEffectIntro, "intro");              // slot 9
-    Add(manager, new CEffectFlare, "flare");              // slot 10
-    Add(manager, new CEffectOldZoom, "oldzoom");          // slot 11
+    // Each is registered as soon as it is made, so its Init (which loads its
+    // textures and buffers) runs before the next effect is created.
+    for (const SEffectEntry& entry : kEffects) {
+        CEffect* effect = entry.make();
+        LiveEffects().emplace_back(effect);
+        manager->Register(effect, entry.name);
+    }
+}
+
+std::vector<STimelineEffect> TimelineEffects() {
+    std::vector<STimelineEffect> effects;
+    for (const SEffectEntry& entry : kEffects) effects.push_back({entry.name, entry.takesParameters});
+    return effects;
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "resources/report.h"
+#include "shell/check_run.h"
 #include "shell/command_line.h"
 #include "shell/offline/benchmark.h"
 #include "shell/offline/capture.h"
@@ -64,6 +65,8 @@ int main(int argc, char** argv) {
             return RunCapture(options);
         case ERunMode::kBenchmark:
             return RunBenchmark(options);
+        case ERunMode::kCheck:
+            return RunCheck();
         case ERunMode::kInteractive:
             break;
     }

@@ -72,3 +72,16 @@ TEST(ContentScenes, EverySceneShowsAPicture) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the build puts in the demo directory is what the checker calls sound.
+TEST(ContentScenes, CheckFindsNothing) {
+    const SProgramRun run = RunQuellbrook(kDemoDir, {"--check"});
+    EXPECT_TRUE(run.exited);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "");
+}
+
+}  // namespace

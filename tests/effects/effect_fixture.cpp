@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "runtime/random.h"
-#include "tests/tga_header.h"
+#include "tests/tga_file.h"
 
 void EffectTest::SetUp() {
     char cwd[PATH_MAX];

@@ -8,7 +8,7 @@
 #include "effects/flare.h"
 #include "render/recording_device.h"
 #include "tests/fuzz/fuzz_files.h"
-#include "tests/tga_header.h"
+#include "tests/tga_file.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/tga_header.h"
+#include "tests/tga_file.h"
 
 namespace {
 
@@ -53,6 +53,9 @@ int main(int argc, char** argv) {
           Lines({"e 0 s i0x10 scube1", "l 10 f i16 i2 f-1e9", "g 20 x i7", "e 30 p sflare", "l 40 h i511"}) + "%");
     Write(dir / "tga/rgb_2x2.tga", Tga(2, 2, 24));
     Write(dir / "tga/argb_3x2.tga", Tga(3, 2, 32));
+    // Run-length encoded, top-left, with an image ID: the other decoding roads.
+    const std::vector<uint8_t> picture = {1, 2, 3, 4, 1, 2, 3, 4, 9, 8, 7, 6, 5, 5, 5, 5, 6, 6, 6, 6, 7, 7, 7, 7};
+    Write(dir / "tga/rle_top_3x2.tga", TgaFile(3, 2, 32, picture, {true, true, false, "seed"}));
     Write(dir / "flare/profile_24.tga", Tga(256, 2, 24));
     Write(dir / "flare/profile_32.tga", Tga(256, 1, 32));
     return 0;

@@ -1,7 +1,7 @@
 // The timeline loader, then the manager playing what it loaded: every event
 // fires at rising times and the enabled layers are drawn after each step, so
 // whatever a line holds (layer numbers, names, values) reaches the manager
-// and the effects it names.
+// and the effects it names. The checker then reads the same bytes.
 #include <algorithm>
 #include <climits>
 #include <cstddef>
@@ -12,6 +12,7 @@
 #include "render/recording_device.h"
 #include "runtime/effect_manager.h"
 #include "runtime/scene_effects.h"
+#include "runtime/timeline_check.h"
 #include "tests/fuzz/fuzz_files.h"
 
 namespace {
@@ -81,6 +82,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         static_cast<CRecordingDevice*>(g_device)->ClearCalls();
     }
     manager->Update(INT_MAX);
+
+    // The checker reads the same bytes; whatever they hold, it must only talk.
+    static const std::vector<STimelineEffect> kNames = {{"clearScreen", false}, {"beginScene", false},
+                                                        {"endScene", false},    {"fade", true},
+                                                        {"cube1", false},       {"flare", false}};
+    CheckTimeline(data, size, kNames, 160000);
 
     static_cast<CRecordingDevice*>(g_device)->ClearCalls();
     return 0;

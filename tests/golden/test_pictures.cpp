@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/tga_header.h"
+#include "tests/tga_file.h"
 
 namespace {
 

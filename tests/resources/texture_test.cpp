@@ -13,7 +13,7 @@
 #include "resources/picture_reload.h"
 #include "resources/report.h"
 #include "resources/texture.h"
-#include "tests/tga_header.h"
+#include "tests/tga_file.h"
 
 namespace {
 
@@ -25,8 +25,8 @@ void RecordBox(const char* caption, const char* text) {
     g_boxes.push_back(std::string(caption) + "|" + text);
 }
 
-// Every file here sets the top-left origin bit, which the loader ignores.
-std::string Header(int width, int height, int depth) { return TgaHeader(width, height, depth, 0x20); }
+// The standard layout: uncompressed, bottom-left origin, no image ID.
+std::string Header(int width, int height, int depth) { return TgaHeader(width, height, depth); }
 
 class TextureTest : public ::testing::Test {
 protected:
@@ -87,7 +87,7 @@ TEST_F(TextureTest, TwentyFourBitPixelsGainAZeroAlpha) {
 }
 
 TEST_F(TextureTest, ThirtyTwoBitKeepsAlphaAndTheFirstRowIsTheTop) {
-    // Two rows; the descriptor's origin bit does not flip them.
+    // Two rows: the first stored (a bottom-left file's bottom row) is row 0.
     const std::vector<uint8_t> pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     CTexture texture;
     m_device.texturePitchPadding = 4;  // rows 12 bytes apart in the file, 16 in the texture
@@ -120,6 +120,19 @@ TEST_F(TextureTest, OtherDepthsAreRejectedWithTheHeaderKept) {
         EXPECT_EQ(texture.width, 300);
         EXPECT_EQ(texture.height, 2);
         EXPECT_EQ(texture.bitsPerPixel, depth);
+    }
+    // Colour-mapped and grey pictures, plain and run-length encoded, whatever
+    // depth they claim.
+    for (uint8_t type : {1, 3, 9, 11}) {
+        for (int depth : {8, 24}) {
+            CTexture texture;
+            ::testing::internal::CaptureStderr();
+            Load(&texture, Write("mapped.tga", TgaHeader(2, 2, depth, 0, type), std::vector<uint8_t>(64, 7)));
+            const std::string err = ::testing::internal::GetCapturedStderr();
+            EXPECT_EQ(texture.texture, nullptr) << int{type};
+            EXPECT_EQ(err, "" + (m_dir / "mapped.tga").string() + ": " + std::to_string(depth) +
+                               " bits per pixel; only uncompressed 24- and 32-bit TGA pictures are shown\n");
+        }
     }
     EXPECT_EQ(m_device.Count("CreateTexture"), 0u);
 
@@ -175,6 +188,68 @@ TEST_F(TextureTest, ShortRgbFileDeclaringALargeImageKeepsItsBytes) {
     EXPECT_EQ(Row(texture.texture, 0, 16), (std::vector<uint8_t>{1, 2, 3, 0, 4, 5, 6, 0, 7, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(Row(texture.texture, 1999, 16), std::vector<uint8_t>(16, 0));
     EXPECT_NE(err.find("huge.tga: the file ends before its last pixel"), std::string::npos) << err;
+}
+
+// A picture with runs and with no two neighbours alike, at both depths, as
+// ImageMagick, ffmpeg and GIMP store it: each must give the texture of the
+// standard-layout file of the same picture, without a word.
+TEST_F(TextureTest, CommonToolLayoutsLoadAsTheStandardFileDoes) {
+    const int width = 7, height = 3;
+    const STgaLayout layouts[] = {
+        {true, false, false, ""},           // RLE, bottom-left
+        {false, true, false, ""},           // top-left
+        {false, false, true, ""},           // right-to-left
+        {true, true, true, ""},             // all three
+        {false, false, false, "a comment"}, // an image ID
+        {true, true, false, std::string(255, 'x')},
+    };
+    for (int depth : {24, 32}) {
+        const int bytesPerPixel = depth / 8;
+        std::vector<uint8_t> picture;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                // The left half of each row is one colour (runs); the rest varies.
+                const int v = x < 4 ? y : 10 * y + x;
+                for (int b = 0; b < bytesPerPixel; ++b) picture.push_back(static_cast<uint8_t>(16 * b + v + 1));
+            }
+        }
+        CTexture standard;
+        Load(&standard, Write("standard.tga", TgaFile(width, height, depth, picture), {}));
+        ASSERT_NE(standard.texture, nullptr);
+        // Worked by hand: texture row 0 is the picture's bottom row.
+        const std::vector<uint8_t> bottomLeft = Row(standard.texture, 0, 4);
+        EXPECT_EQ(bottomLeft, (std::vector<uint8_t>{3, 19, 35, static_cast<uint8_t>(depth == 32 ? 51 : 0)}));
+        for (const STgaLayout& layout : layouts) {
+            const std::string what = std::to_string(depth) + " bits, rle " + std::to_string(layout.runLength) +
+                                     " top " + std::to_string(layout.topFirst) + " rtl " +
+                                     std::to_string(layout.rightToLeft) + " id " +
+                                     std::to_string(layout.imageId.size());
+            CTexture texture;
+            ::testing::internal::CaptureStderr();
+            Load(&texture, Write("variant.tga", TgaFile(width, height, depth, picture, layout), {}));
+            EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << what;
+            ASSERT_NE(texture.texture, nullptr) << what;
+            EXPECT_EQ(texture.bitsPerPixel, 32);
+            for (int row = 0; row < height; ++row)
+                EXPECT_EQ(Row(texture.texture, row, 4 * width), Row(standard.texture, row, 4 * width)) << what;
+        }
+    }
+}
+
+TEST_F(TextureTest, CutShortRunLengthFileKeepsWhatItHas) {
+    // 4 x 2, bottom-left: a run of four pixels, then a raw packet cut after
+    // its first pixel.
+    const std::vector<uint8_t> data = {0x83, 1, 2, 3, 0x03, 4, 5, 6, 7};
+    CTexture texture;
+    ::testing::internal::CaptureStderr();
+    Load(&texture, Write("cut.tga", TgaHeader(4, 2, 24, 0, 10), data));
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    ASSERT_NE(texture.texture, nullptr);
+    EXPECT_EQ(Row(texture.texture, 0, 16), (std::vector<uint8_t>{1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0}));
+    EXPECT_EQ(Row(texture.texture, 1, 16), (std::vector<uint8_t>{4, 5, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_NE(err.find("cut.tga: the file ends before its last pixel (5 of 8 pixels); the rest stays black"),
+              std::string::npos)
+        << err;
 }
 
 TEST_F(TextureTest, FailedCreationIsTracedWithALine) {

@@ -94,6 +94,47 @@ TEST(Mp3Stream, RefusesMissingAndNonMusicFiles) {
     EXPECT_EQ(stream.Read(samples, 32), 0u);
 }
 
+// Other formats under an .mp3 name are refused at once, saying what they
+// are; MPEG audio inside a WAV file still plays.
+TEST(Mp3Stream, OtherAudioFormatsAreNamed) {
+    CTempDir dir;
+    ASSERT_TRUE(WriteToneMp3(dir / "tone.mp3", 44100, 2, 1.0));
+    const std::string mp3 = ReadFile(dir / "tone.mp3");
+    std::string pcm;
+    for (int16_t sample : TonePcm(44100, 2, 0.5)) pcm += std::string(reinterpret_cast<const char*>(&sample), 2);
+    const std::pair<std::string, std::string> files[] = {
+        {WaveFile(1, pcm), "a WAV file"},
+        {std::string("\0\0\0\x18", 4) + "ftypM4A " + std::string(2000, '\0'), "an MP4/M4A file (AAC or ALAC audio)"},
+        {"OggS" + std::string(3000, '\x01'), "an Ogg file (Vorbis, Opus or FLAC audio)"},
+        {"fLaC" + std::string(3000, '\x02'), "a FLAC file"},
+        {"FORM" + std::string(4, '\x10') + "AIFF" + pcm, "an AIFF file"},
+    };
+    for (const auto& [bytes, what] : files) {
+        WriteFile(dir / "song.mp3", bytes);
+        CMp3Stream stream;
+        std::string error;
+        EXPECT_FALSE(stream.Open((dir / "song.mp3").c_str(), &error)) << what;
+        EXPECT_EQ(error, dir / "song.mp3" + ": not an MP3 file that can be decoded (it is " + what + ")");
+    }
+
+    WriteFile(dir / "song.mp3", WaveFile(0x55, mp3));
+    CMp3Stream wrapped;
+    std::string error;
+    ASSERT_TRUE(wrapped.Open((dir / "song.mp3").c_str(), &error)) << error;
+    EXPECT_NEAR(static_cast<double>(DecodeAll(&wrapped).size()) / 2, 44100.0, 1200.0);
+}
+
+TEST(Mp3Stream, LengthIsTheDecodedLength) {
+    CTempDir dir;
+    ASSERT_TRUE(WriteToneMp3(dir / "song.mp3", 44100, 2, 1.5));
+    CMp3Stream stream;
+    std::string error;
+    ASSERT_TRUE(stream.Open((dir / "song.mp3").c_str(), &error)) << error;
+    const uint64_t length = stream.Length();
+    EXPECT_EQ(length * 2, DecodeAll(&stream).size());
+    EXPECT_EQ(length, 66150u);
+}
+
 TEST(Mp3Stream, CutOrDamagedFileEndsTheMusicWithoutCrashing) {
     CTempDir dir;
     ASSERT_TRUE(WriteToneMp3(dir / "song.mp3", 44100, 2, 2.0));

@@ -15,7 +15,7 @@
 
 #include "tests/shell/run_program.h"
 #include "tests/shell/test_files.h"
-#include "tests/tga_header.h"
+#include "tests/tga_file.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ size_t Count(const std::string& text, const std::string& part) {
 }
 
 // An exit (not a signal) with the status expected and no sanitizer report.
-void ExpectEnded(const SRun& run, int status, const std::string& what) {
+void ExpectEnded(const SProgramRun& run, int status, const std::string& what) {
     EXPECT_TRUE(run.exited) << what << ": killed by signal " << -run.status << "\n" << run.err;
     EXPECT_EQ(run.status, status) << what << "\n" << run.err;
     for (const char* report : {"Sanitizer", "runtime error:"})
@@ -147,7 +147,8 @@ TEST_F(BrokenInputs, OddTimelinesEndCleanly) {
 TEST_F(BrokenInputs, BrokenSongsSayWhy) {
     const std::string song = ReadFile(m_dir / "Data/song.mp3");
     for (const auto& [what, bytes] : std::vector<std::pair<const char*, std::string>>{
-             {"garbage", Garbage(20000, 3)}, {"zero-sized", ""}, {"a text file", "not a song\n"}}) {
+             {"garbage", Garbage(20000, 3)}, {"zero-sized", ""}, {"a text file", "not a song\n"},
+             {"a WAV file", WaveFile(1, Garbage(40000, 5))}}) {
         WriteFile(m_dir / "Data/song.mp3", bytes);
         const SRun run = Capture();
         ExpectEnded(run, 1, what);
@@ -155,6 +156,9 @@ TEST_F(BrokenInputs, BrokenSongsSayWhy) {
         EXPECT_NE(run.err.find("Data/song.mp3: "), std::string::npos) << what << "\n" << run.err;
         EXPECT_EQ(run.frames, 0) << what;
     }
+    EXPECT_NE(RunProgram(m_dir.Path(), {"--capture", "out"}).err.find(
+                  "Data/song.mp3: not an MP3 file that can be decoded (it is a WAV file)\n"),
+              std::string::npos);
 
     // A song cut short or broken midway plays what it can; the frames go on.
     WriteFile(m_dir / "Data/song.mp3", song.substr(0, song.size() / 3));
@@ -188,6 +192,46 @@ TEST_F(BrokenInputs, SignalsEndTheWindowedRunWhateverTheTimelineEnables) {
             ExpectEnded(run, 128 + signal, what);
         }
     }
+}
+
+// --check needs no display: it reads the files a run reads and says what
+// will go wrong, with status 1; the run itself says the same once and plays.
+TEST(Check, SaysWhatARunWouldAndFailsOnlyThen) {
+    CTempDir dir;
+    ASSERT_TRUE(WriteToneMp3(dir / "Data/song.mp3", 44100, 2, 1.0));
+    const std::string bareLf = "e 0 s i0 sbeginScene\ne 0 s i1 sclearScreen \ne 0 s i2 sendScene\r\nF 1500\n";
+    WriteFile(dir / "script.txt", bareLf);
+    SProgramRun run = RunQuellbrook(dir.Path(), {"--check"});
+    ExpectEnded(run, 1, "check");
+    EXPECT_NE(run.err.find("script.txt:1: the line ends in a bare LF, not CR LF, so its last character is lost: "
+                           "\"sbeginScene\" is read as \"sbeginScen\"\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("script.txt:2:"), std::string::npos) << "a lost blank loses nothing\n" << run.err;
+    EXPECT_NE(run.err.find("script.txt:4: the line ends in a bare LF"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Data/bg.tga: cannot open the picture"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+
+    const std::string problem = HeadlessRenderingProblem(dir.Path());
+    if (problem.empty()) {
+        run = RunQuellbrook(dir.Path(), {"--capture", "out", "--frames", "2"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(Count(run.err, "script.txt:1: the line ends in a bare LF"), 1u) << run.err;
+    }
+
+    // Sound files: only the song is left to blame.
+    WriteFile(dir / "script.txt", "e 0 s i0 sbeginScene\r\ne 0 s i2 sendScene\r\nF 2000\r\n");
+    WriteFile(dir / "Data/song.mp3", WaveFile(1, Garbage(4000, 9)));
+    run = RunQuellbrook(dir.Path(), {"--check"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Data/song.mp3: not an MP3 file that can be decoded (it is a WAV file)\n"),
+              std::string::npos)
+        << run.err;
+    ASSERT_TRUE(WriteToneMp3(dir / "Data/song.mp3", 44100, 2, 1.0));
+    run = RunQuellbrook(dir.Path(), {"--check"});
+    EXPECT_NE(run.err.find("script.txt:3: the end at 2000 ms is after the end of the song (1000 ms)"),
+              std::string::npos)
+        << run.err;
 }
 
 TEST_F(BrokenInputs, MissingDisplayOrOpenGLSaysWhatToDo) {

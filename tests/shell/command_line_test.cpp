@@ -34,6 +34,10 @@ TEST(CommandLine, ModesAndTheirOptions) {
     EXPECT_EQ(options.fps, 60);
     EXPECT_EQ(options.maxFrames, -1);
 
+    ASSERT_TRUE(Parse({"-C", "demo", "--check"}, &options, &error));
+    EXPECT_EQ(options.mode, ERunMode::kCheck);
+    EXPECT_EQ(options.directory, "demo");
+
     ASSERT_TRUE(Parse({"--capture", "x", "--help"}, &options, &error));
     EXPECT_EQ(options.mode, ERunMode::kHelp);
 }
@@ -100,6 +104,9 @@ TEST(CommandLine, RefusesWhatItCannotDo) {
         {"--capture", "d", "--author"},
         {"--author", "--frames", "3"},
         {"--author", "--end", "3"},
+        {"--check", "--capture", "d"},
+        {"--windowed", "--check"},
+        {"--check", "--start", "3"},
     };
     for (const auto& args : bad) {
         SOptions options;

@@ -75,6 +75,15 @@ protected:
         SDL_PushEvent(&event);
     }
 
+    static void PushWindowClose() {
+        SDL_Event close;
+        SDL_zero(close);
+        close.type = SDL_WINDOWEVENT;
+        close.window.event = SDL_WINDOWEVENT_CLOSE;
+        close.window.windowID = SDL_GetWindowID(g_window);
+        SDL_PushEvent(&close);
+    }
+
     CAnnouncingDirect3D m_direct3d;
 };
 
@@ -97,12 +106,7 @@ TEST_F(MessageLoop, QuitRequestAndClosingTheWindowEndTheProcess) {
         ::testing::ExitedWithCode(0), "device released");
     EXPECT_EXIT(
         {
-            SDL_Event close;
-            SDL_zero(close);
-            close.type = SDL_WINDOWEVENT;
-            close.window.event = SDL_WINDOWEVENT_CLOSE;
-            close.window.windowID = SDL_GetWindowID(g_window);
-            SDL_PushEvent(&close);
+            PushWindowClose();
             // The close asks for a quit, met by the frame's next pump.
             if (PumpWindowMessages() == 0) std::fprintf(stderr, "first pump returned\n");
             PumpWindowMessages();
@@ -136,12 +140,7 @@ TEST_F(MessageLoop, QuitWaitingSeesClosesAndLeavesKeysQueued) {
     SDL_Event key;
     EXPECT_EQ(SDL_PeepEvents(&key, 1, SDL_PEEKEVENT, SDL_KEYDOWN, SDL_KEYDOWN), 1);
 
-    SDL_Event close;
-    SDL_zero(close);
-    close.type = SDL_WINDOWEVENT;
-    close.window.event = SDL_WINDOWEVENT_CLOSE;
-    close.window.windowID = SDL_GetWindowID(g_window);
-    SDL_PushEvent(&close);
+    PushWindowClose();
     EXPECT_TRUE(QuitWaiting());
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     Push(SDL_QUIT);

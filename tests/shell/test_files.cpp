@@ -53,6 +53,24 @@ std::string SceneTimeline(const std::vector<std::string>& lines) {
     return Timeline(all);
 }
 
+namespace {
+
+std::string Little32(uint32_t value) {
+    std::string bytes;
+    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((value >> shift) & 0xFF);
+    return bytes;
+}
+
+}  // namespace
+
+std::string WaveFile(uint16_t formatTag, const std::string& data) {
+    std::string fmt = std::string(1, static_cast<char>(formatTag & 0xFF)) + static_cast<char>(formatTag >> 8);
+    fmt += std::string("\x02\x00", 2) + Little32(44100) + Little32(44100 * 4) + std::string("\x04\x00\x10\x00", 4);
+    const std::string chunks = "fmt " + Little32(static_cast<uint32_t>(fmt.size())) + fmt + "data" +
+                               Little32(static_cast<uint32_t>(data.size())) + data;
+    return "RIFF" + Little32(static_cast<uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
+}
+
 std::vector<int16_t> TonePcm(int rate, int channels, double seconds) {
     const size_t frames = static_cast<size_t>(std::lround(seconds * rate));
     std::vector<int16_t> pcm(frames * static_cast<size_t>(channels));

@@ -44,6 +44,9 @@ std::string SceneTimeline(const std::vector<std::string>& lines);
 
 // A tone (different in each channel) as 16-bit PCM, interleaved.
 std::vector<int16_t> TonePcm(int rate, int channels, double seconds);
+// A WAV file: a stereo 44.1 kHz 16-bit "fmt " chunk with the given format
+// tag (1 PCM, 0x55 MP3), then `data` as the data chunk.
+std::string WaveFile(uint16_t formatTag, const std::string& data);
 // Encodes TonePcm to an MP3 file (with the tag that lets decoders drop the
 // encoder's padding). Returns false when the encoder fails.
 bool WriteToneMp3(const std::string& path, int rate, int channels, double seconds);
