@@ -400,7 +400,7 @@ HRESULT CRasterDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UI
         if (m_deferred.Full()) DrawDeferred();
         return D3D_OK;
     }
-    BeforeReading(state.texture);
+    BeforeReading(SampledTexture(state));
     BeforeWriting(m_target->image(), false);
     Submit(m_fixed, state, vertices, static_cast<int>(m_streamStride), layout, type, primitiveCount, width,
            height);

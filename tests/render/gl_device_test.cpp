@@ -762,6 +762,23 @@ TEST_F(GLDeviceTest, HiddenDrawingIsDrawnOnlyWhereItCanBeSeen) {
     EXPECT_EQ(RasterDeviceDrawCallCount(m_device), shownBefore);
     ExpectNear(Bgra(rt, 64, 5, 5), {1, 2, 3, 255}, "the clear alone");
 
+    // A texture left bound is read only by draws whose stage takes it.
+    RasterDeviceSetHidden(m_device, true);
+    m_device->SetRenderTarget(surface, nullptr);
+    DrawScreen(Argb(255, 0, 200, 0));
+    m_device->SetRenderTarget(backBuffer, nullptr);
+    RasterDeviceSetHidden(m_device, false);
+    m_device->SetTexture(0, target);
+    const uint64_t boundBefore = RasterDeviceDrawCallCount(m_device);
+    DrawScreen(Argb(255, 9, 9, 9));
+    RasterDeviceFinish(m_device);
+    EXPECT_EQ(RasterDeviceDrawCallCount(m_device), boundBefore + 1) << "the target's picture still held back";
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    DrawScreen(0xFFFFFFFF);
+    ReadBack();
+    ExpectNear(Pixel(500, 400), {0, 200, 0, 255}, "drawn before the draw that samples it");
+    m_device->SetTexture(0, nullptr);
+
     surface->Release();
     backBuffer->Release();
     red->Release();
