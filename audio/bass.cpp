@@ -261,6 +261,14 @@ uint64_t BASS_ChannelGetPosition(DWORD handle) {
     return stream->decoder.Position() * kMusicFrameBytes;
 }
 
+BOOL BASS_ChannelSetPosition(DWORD handle, uint64_t bytes) {
+    SBassStream* stream = FindStream(handle);
+    if (!stream) return 0;
+    CDeviceLock lock;
+    return stream->decoder.Seek(bytes / kMusicFrameBytes) ? 1 : 0;
+}
+
+
 uint64_t BASS_ChannelGetLength(DWORD handle) {
     SBassStream* stream = FindStream(handle);
     if (!stream) return 0;

@@ -49,3 +49,6 @@ DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length);
 uint64_t BASS_ChannelGetLength(DWORD handle);
 // Bytes of the stream decoded so far (played, or handed to GetData).
 uint64_t BASS_ChannelGetPosition(DWORD handle);
+// Moves a stream to `bytes` into its decoded music (44.1 kHz, 16-bit
+// stereo), played or not; past the end of the music, to its end.
+BOOL BASS_ChannelSetPosition(DWORD handle, uint64_t bytes);

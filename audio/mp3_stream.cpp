@@ -112,3 +112,15 @@ size_t CMp3Stream::Read(int16_t* samples, size_t frames) {
     m_position += produced;
     return produced;
 }
+
+bool CMp3Stream::Seek(uint64_t frame) {
+    if (!m_handle || !m_failure.empty()) return false;
+    // Sample-accurate: the decoder works out the frames before it that it
+    // needs, so the music comes out as a decoding from the start gives it.
+    const off_t reached = mpg123_seek(m_handle, static_cast<off_t>(frame), SEEK_SET);
+    if (reached < 0) return false;
+    m_position = static_cast<uint64_t>(reached);
+    // Past the end of the music the next read says so.
+    m_ended = false;
+    return true;
+}

@@ -36,6 +36,10 @@ public:
     bool Ended() const { return m_ended; }
     bool Failed() const { return !m_failure.empty(); }
     const std::string& Failure() const { return m_failure; }
+    // Goes to stereo frame `frame` of the music, so that the next Read starts
+    // there (past the end it gives nothing). False when the decoder cannot.
+    bool Seek(uint64_t frame);
+
     // Stereo frames handed out so far.
     uint64_t Position() const { return m_position; }
 

@@ -116,3 +116,13 @@ int CEffectBezier::Render(float step) {
     for (int i = 0; i < n; ++i) vertices.Draw(D3DPT_TRIANGLESTRIP, 2 * (n + 1) * i, 2 * n);
     return 0;
 }
+
+void CEffectBezier::SaveState(CEffectState* state) const {
+    state->Put(s_time);
+    state->Put(control);
+}
+
+void CEffectBezier::LoadState(CEffectState* state) {
+    state->Take(&s_time);
+    state->Take(&control);
+}

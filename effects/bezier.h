@@ -12,6 +12,8 @@ class CEffectBezier : public CEffect {
 public:
     int Init(int width, int height) override;
     int Render(float step) override;
+    void SaveState(CEffectState* state) const override;
+    void LoadState(CEffectState* state) override;
     int Trigger() override;
 
     // The cubic through the four points a[0..3] at s: s = 1 gives a[0],

@@ -113,3 +113,11 @@ int CEffectCube1::Render(float step) {
     s_angle = t + 2.0f * step;
     return 0;
 }
+
+void CEffectCube1::SaveState(CEffectState* state) const {
+    state->Put(s_angle);
+}
+
+void CEffectCube1::LoadState(CEffectState* state) {
+    state->Take(&s_angle);
+}

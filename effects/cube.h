@@ -12,6 +12,8 @@ public:
     // are set only here, as no other effect touches lighting.
     int Init(int width, int height) override;
     int Render(float step) override;
+    void SaveState(CEffectState* state) const override;
+    void LoadState(CEffectState* state) override;
 
     // Tumble angle in radians, shared by every object of the class; grows by
     // twice the step on each drawn frame.

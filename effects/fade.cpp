@@ -44,3 +44,19 @@ int CEffectFade::Render(float step) {
     DrawColourQuad(m_quad, corners, colour);
     return 0;
 }
+
+void CEffectFade::SaveState(CEffectState* state) const {
+    state->Put(m_startLevel);
+    state->Put(m_endLevel);
+    state->Put(m_level);
+    state->Put(m_duration);
+    state->Put(m_elapsed);
+}
+
+void CEffectFade::LoadState(CEffectState* state) {
+    state->Take(&m_startLevel);
+    state->Take(&m_endLevel);
+    state->Take(&m_level);
+    state->Take(&m_duration);
+    state->Take(&m_elapsed);
+}

@@ -9,6 +9,8 @@ class CEffectFade : public CEffect {
 public:
     int Init(int width, int height) override;
     int Render(float step) override;
+    void SaveState(CEffectState* state) const override;
+    void LoadState(CEffectState* state) override;
     // which 0: start level, 1: end level, 2: duration in seconds; every call,
     // whatever `which`, restarts the fade's clock.
     int SetParam(int which, float value) override;

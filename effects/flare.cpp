@@ -173,3 +173,11 @@ void CEffectFlare::FillCentre(int row, double phase) {
     }
     m_centre.Unlock();
 }
+
+void CEffectFlare::SaveState(CEffectState* state) const {
+    state->Put(s_time);
+}
+
+void CEffectFlare::LoadState(CEffectState* state) {
+    state->Take(&s_time);
+}

@@ -105,3 +105,11 @@ int CEffectIntro::Render(float step) {
     s_time = t + step;
     return 0;
 }
+
+void CEffectIntro::SaveState(CEffectState* state) const {
+    state->Put(s_time);
+}
+
+void CEffectIntro::LoadState(CEffectState* state) {
+    state->Take(&s_time);
+}

@@ -14,6 +14,8 @@ class CEffectIntro : public CEffect {
 public:
     int Init(int width, int height) override;
     int Render(float step) override;
+    void SaveState(CEffectState* state) const override;
+    void LoadState(CEffectState* state) override;
     // Binds the two captions and then the circle, which stays bound.
     int Trigger() override;
 

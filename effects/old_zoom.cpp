@@ -107,3 +107,13 @@ void CEffectOldZoom::DrawOverlay(float a) {
     const float corners[4][3] = {{-hw, hh, 0}, {hw, hh, 0}, {hw, -hh, 0}, {-hw, -hh, 0}};
     DrawColourQuad(m_overlay, corners, colour);
 }
+
+void CEffectOldZoom::SaveState(CEffectState* state) const {
+    state->Put(s_time);
+    state->Put(s_zoomPhase);
+}
+
+void CEffectOldZoom::LoadState(CEffectState* state) {
+    state->Take(&s_time);
+    state->Take(&s_zoomPhase);
+}

@@ -11,6 +11,8 @@ class CEffectOldZoom : public CEffect {
 public:
     int Init(int width, int height) override;
     int Render(float step) override;
+    void SaveState(CEffectState* state) const override;
+    void LoadState(CEffectState* state) override;
     // Binds the five frame pictures in turn, leaving the fifth bound.
     int Trigger() override;
 

@@ -127,3 +127,11 @@ int CEffectPixelBoard::Render(float step) {
     s_time = t + step;
     return 0;
 }
+
+void CEffectPixelBoard::SaveState(CEffectState* state) const {
+    state->Put(s_time);
+}
+
+void CEffectPixelBoard::LoadState(CEffectState* state) {
+    state->Take(&s_time);
+}

@@ -14,6 +14,8 @@ class CEffectPixelBoard : public CEffect {
 public:
     int Init(int width, int height) override;
     int Render(float step) override;
+    void SaveState(CEffectState* state) const override;
+    void LoadState(CEffectState* state) override;
     int Trigger() override;
 
     // Seconds the board has been drawn; wave and sway pause while it is off.

@@ -94,3 +94,13 @@ int CEffectTestTexture::Render(float step) {
     for (int i = 0; i < m_particleCount; ++i) m_sprites.Draw(D3DPT_TRIANGLEFAN, 4 * i, 2);
     return 0;
 }
+
+void CEffectTestTexture::SaveState(CEffectState* state) const {
+    state->Put(s_time);
+    state->PutVector(m_particles);
+}
+
+void CEffectTestTexture::LoadState(CEffectState* state) {
+    state->Take(&s_time);
+    state->TakeVector(&m_particles);
+}

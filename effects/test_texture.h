@@ -12,6 +12,8 @@ class CEffectTestTexture : public CEffect {
 public:
     int Init(int width, int height) override;
     int Render(float step) override;
+    void SaveState(CEffectState* state) const override;
+    void LoadState(CEffectState* state) override;
     // Binds the flare picture, then the background, which stays bound.
     int Trigger() override;
 

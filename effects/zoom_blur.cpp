@@ -117,3 +117,11 @@ void CEffectZoomBlur::DrawFrame(float t) {
     Release(saved);
     Release(copy);
 }
+
+void CEffectZoomBlur::SaveState(CEffectState* state) const {
+    state->Put(s_time);
+}
+
+void CEffectZoomBlur::LoadState(CEffectState* state) {
+    state->Take(&s_time);
+}

@@ -10,6 +10,8 @@ class CEffectZoomBlur : public CEffect {
 public:
     int Init(int width, int height) override;
     int Render(float step) override;
+    void SaveState(CEffectState* state) const override;
+    void LoadState(CEffectState* state) override;
     int Trigger() override { return 0; }
 
     // The effect's own running time in seconds, shared by the class; it

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "resources/file_system.h"
+#include "resources/picture_reload.h"
 #include "resources/report.h"
 #include "resources/tga_image.h"
 
@@ -110,6 +111,7 @@ void CTexture::LoadTGA(const char* path) {
 
     texture = CreateLevel0(width, height, 0, D3DPOOL_MANAGED, kCreateLine);
     if (!texture) return;
+    NotePictureLoaded(this, path);
     D3DLOCKED_RECT locked{};
     if (texture->LockRect(0, &locked, nullptr, 0) != D3D_OK || !locked.pBits) return;
     // The file's first row (a bottom-left file's bottom row) is the

@@ -1,6 +1,8 @@
 // The effect interface every layer draws through.
 #pragma once
 
+#include "runtime/effect_state.h"
+
 class CEffect {
 public:
     virtual ~CEffect() = default;
@@ -10,6 +12,10 @@ public:
     virtual int Render(float step) { (void)step; return 0; }
     virtual int Trigger() { return 0; }
     virtual int SetParam(int which, float value) { (void)which; (void)value; return 0; }
+    // Everything Render, Trigger and SetParam change, class-wide values
+    // included, so that a run can go back to an earlier moment exactly.
+    virtual void SaveState(CEffectState* state) const { (void)state; }
+    virtual void LoadState(CEffectState* state) { (void)state; }
 
     char name[256];
 };

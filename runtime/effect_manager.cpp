@@ -92,6 +92,55 @@ void CEffectManager::RenderLayers(float step) {
     }
 }
 
+void CEffectManager::SavePosition(SPosition* position) const {
+    for (int i = 0; i < kLayerCount; ++i) position->layers[i] = m_layers[i];
+    position->current = m_current;
+}
+
+void CEffectManager::LoadPosition(const SPosition& position) {
+    for (int i = 0; i < kLayerCount; ++i) m_layers[i] = position.layers[i];
+    m_current = const_cast<CScriptEvent*>(position.current);
+}
+
+void CEffectManager::Rewind() {
+    for (SLayer& layer : m_layers) layer = SLayer{};
+    m_current = m_head ? m_head->next : nullptr;
+}
+
+bool CEffectManager::Reload(const char* path, std::string* error) {
+    CScriptEvent* const oldHead = m_head;
+    CScriptEvent* const oldCurrent = m_current;
+    m_head = nullptr;
+    bool opened = false;
+    LoadScript(path, error, &opened);
+    if (!opened) {
+        FreeEvents();
+        m_head = oldHead;
+        m_current = oldCurrent;
+        return false;
+    }
+    CScriptEvent* const newHead = m_head;
+    m_head = oldHead;
+    FreeEvents();
+    m_head = newHead;
+    Rewind();
+    return true;
+}
+
+const CScriptEvent* CEffectManager::EventAt(int index) const {
+    const CScriptEvent* event = m_head ? m_head->next : nullptr;
+    for (; event && index > 0; --index) event = event->next;
+    return index == 0 ? event : nullptr;
+}
+
+int CEffectManager::EventIndex(const CScriptEvent* event) const {
+    int index = 0;
+    for (const CScriptEvent* at = m_head ? m_head->next : nullptr; at; at = at->next, ++index) {
+        if (at == event) return index;
+    }
+    return -1;
+}
+
 void CEffectManager::SetRenderObserver(RenderObserver observer, void* context) {
     m_observer = observer;
     m_observerContext = context;

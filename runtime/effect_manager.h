@@ -30,6 +30,26 @@ public:
     int Update(int now);
     void RenderLayers(float step);
 
+    // Where the run stands: the layers and the next event. Saved and put
+    // back (with the effects' states) to return to an earlier moment.
+    struct SPosition {
+        SLayer layers[kLayerCount];
+        const CScriptEvent* current = nullptr;
+    };
+    void SavePosition(SPosition* position) const;
+    void LoadPosition(const SPosition& position);
+    // The position before the first event: every layer empty and off.
+    void Rewind();
+    // Reads the timeline again, keeping the registered effects, and rewinds.
+    // False, with the reason in *error, when the file cannot be opened; the
+    // timeline already loaded is then kept, and so is the position.
+    bool Reload(const char* path, std::string* error);
+
+    // The events in file order: the one at `index` (null past the end), and
+    // the index of one (-1 for none of them).
+    const CScriptEvent* EventAt(int index) const;
+    int EventIndex(const CScriptEvent* event) const;
+
     // Read-only views for the driver's statistics and for tests.
     const SLayer& Layer(int index) const { return m_layers[index]; }
     int RegisteredCount() const { return m_registeredCount; }

@@ -1,5 +1,6 @@
 #include "shell/command_line.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,9 @@ enum class EOption {
     kCheck,
     kFps,
     kFrames,
+    kStart,
+    kEnd,
+    kAuthor,
     kDirectory,
     kRenderer,
     kThreads
@@ -48,6 +52,9 @@ constexpr SOptionSpec kOptions[] = {
     {"check", 0, nullptr, EOption::kCheck},
     {"fps", 0, "a frame rate", EOption::kFps},
     {"frames", 0, "a number", EOption::kFrames},
+    {"start", 0, "a time in seconds", EOption::kStart},
+    {"end", 0, "a time in seconds", EOption::kEnd},
+    {"author", 0, nullptr, EOption::kAuthor},
     {"directory", 'C', "a directory", EOption::kDirectory},
     {"renderer", 0, "auto, gpu or cpu", EOption::kRenderer},
     {"threads", 0, "a number", EOption::kThreads},
@@ -59,6 +66,24 @@ bool ParseCount(const char* text, int64_t low, int64_t high, int64_t* value) {
     errno = 0;
     const long long parsed = std::strtoll(text, &end, 10);
     if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
+    *value = parsed;
+    return true;
+}
+
+// A time in seconds: a plain decimal number from 0 to about a day.
+bool ParseSeconds(const char* text, double* value) {
+    constexpr double kMaxSeconds = 86400.0;
+    if (!text || !*text) return false;
+    int dots = 0;
+    for (const char* c = text; *c; ++c) {
+        if (*c == '.') ++dots;
+        else if (!std::isdigit(static_cast<unsigned char>(*c))) return false;
+    }
+    if (dots > 1 || std::strcmp(text, ".") == 0) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(text, &end);
+    if (errno != 0 || *end != '\0' || !(parsed >= 0.0 && parsed <= kMaxSeconds)) return false;
     *value = parsed;
     return true;
 }
@@ -86,6 +111,7 @@ struct SParsed {
     bool codecGiven = false;
     bool fpsGiven = false;
     bool framesGiven = false;
+    bool endGiven = false;
 };
 
 bool Apply(const SOptionSpec& spec, const std::string& shown, const char* value, SParsed* parsed,
@@ -164,6 +190,20 @@ bool Apply(const SOptionSpec& spec, const std::string& shown, const char* value,
             options.threads = static_cast<int>(threads);
             return true;
         }
+        case EOption::kStart:
+        case EOption::kEnd: {
+            double seconds = 0.0;
+            if (!ParseSeconds(value, &seconds)) {
+                *error = shown + " needs a time in seconds from 0 to 86400, such as 12.5, not '" + value + "'";
+                return false;
+            }
+            (spec.option == EOption::kStart ? options.start : options.end) = seconds;
+            if (spec.option == EOption::kEnd) parsed->endGiven = true;
+            return true;
+        }
+        case EOption::kAuthor:
+            options.author = true;
+            return true;
         case EOption::kFrames:
             if (!ParseCount(value, 1, INT64_MAX, &options.maxFrames)) {
                 *error = shown + " needs a whole number of at least 1, not '" + value + "'";
@@ -227,13 +267,14 @@ bool ReadArguments(int argc, const char* const* argv, SParsed* parsed, std::stri
 }  // namespace
 
 const char* UsageText() {
-    return "usage: quellbrook [-C DIR] [--renderer R] [--threads N] [--windowed]\n"
+    return "usage: quellbrook [-C DIR] [--renderer R] [--threads N] [--windowed] [--author]\n"
+           "                  [--fps N] [--start S] [--end S]\n"
            "       quellbrook [-C DIR] [--renderer R] [--threads N] --capture DIR [--video FILE]\n"
-           "                  [--fps N] [--frames N] [--overwrite]\n"
+           "                  [--fps N] [--frames N] [--start S] [--end S] [--overwrite]\n"
            "       quellbrook [-C DIR] [--renderer R] [--threads N] --video FILE [--video-codec C]\n"
-           "                  [--fps N] [--frames N] [--overwrite]\n"
+           "                  [--fps N] [--frames N] [--start S] [--end S] [--overwrite]\n"
            "       quellbrook [-C DIR] [--renderer R] [--threads N] --benchmark [--per-effect]\n"
-           "                  [--fps N] [--frames N]\n"
+           "                  [--fps N] [--frames N] [--start S] [--end S]\n"
            "       quellbrook [-C DIR] --check\n"
            "       quellbrook --help | --version\n";
 }
@@ -263,6 +304,14 @@ const char* HelpText() {
            "  --fps N           frames per second of timeline time (default 60); a ratio\n"
            "                    such as 60000/1001 or a decimal such as 29.97 works too\n"
            "  --frames N        stop after N frames (default: at the timeline's end)\n"
+           "  --start S         begin at S seconds of the timeline: the time before it is\n"
+           "                    run at the fixed step of --fps without being shown, so\n"
+           "                    the first frame is exactly frame S x fps of a run from 0\n"
+           "                    (frames are numbered from 000000 all the same)\n"
+           "  --end S           stop at S seconds of the timeline\n"
+           "  --author          play in a window for writing the timeline: a fixed step\n"
+           "                    paced by the music, the last frame held at the end, and\n"
+           "                    the keys below; script.txt is reloaded whenever it is saved\n"
            "  --check           say which timeline lines will not do what they seem to, and\n"
            "                    which pictures or song cannot be used; status 1 if any\n"
            "  -C, --directory DIR\n"
@@ -277,7 +326,17 @@ const char* HelpText() {
            "  --threads N       with the cpu renderer: draw on N threads (default: one per\n"
            "                    core)\n"
            "  --version         print the program's version\n"
-           "  -h, --help        show this text\n";
+           "  -h, --help        show this text\n"
+           "\n"
+           "Keys with --author (other keys do nothing; without --author any key ends the\n"
+           "run):\n"
+           "  Space             pause or resume picture and music\n"
+           "  Left, Right       one second back or on; with Shift ten seconds\n"
+           "  Home              back to 0\n"
+           "  [  ]              set the loop's start or end at the moment shown\n"
+           "  L                 loop between them, or stop looping\n"
+           "  R                 reload script.txt and the pictures under Data/\n"
+           "  Escape            quit (closing the window does too)\n";
 }
 
 bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std::string* error) {
@@ -291,8 +350,13 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
     }
     const bool capture = parsed.capture || !result.videoFile.empty();
     const int modes = int(capture) + int(parsed.benchmark);
+    const bool startGiven = result.start > 0.0;
     if (parsed.check && (modes > 0 || result.windowed)) {
         *error = "--check cannot be used with --capture, --video, --benchmark or --windowed";
+        return false;
+    }
+    if (parsed.check && (result.author || startGiven || parsed.endGiven)) {
+        *error = "--check cannot be used with --author, --start or --end";
         return false;
     }
     if (modes > 1) {
@@ -311,8 +375,29 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
         *error = "--overwrite needs --capture or --video";
         return false;
     }
-    if ((parsed.fpsGiven || parsed.framesGiven) && !capture && !parsed.benchmark) {
-        *error = "--fps and --frames need --capture, --video or --benchmark";
+    if (parsed.framesGiven && !capture && !parsed.benchmark) {
+        *error = "--frames needs --capture, --video or --benchmark";
+        return false;
+    }
+    if (parsed.fpsGiven && modes == 0 && !result.author && !startGiven) {
+        *error = "--fps needs --capture, --video, --benchmark, --start or --author";
+        return false;
+    }
+    // The window's fixed step counts whole frames a second.
+    if (modes == 0 && result.fps.den != 1) {
+        *error = "--fps for the window needs a whole number of frames a second";
+        return false;
+    }
+    if (result.author && modes > 0) {
+        *error = "--author is only for the interactive run";
+        return false;
+    }
+    if (parsed.endGiven && result.author) {
+        *error = "--end is not for --author, which holds the last frame at the timeline's end";
+        return false;
+    }
+    if (parsed.endGiven && result.end <= result.start) {
+        *error = "--end must come after --start";
         return false;
     }
     if (result.windowed && modes > 0) {

@@ -24,6 +24,9 @@ struct SOptions {
     bool overwrite = false;  // replace earlier frames or an existing video
     SFrameRate fps;
     int64_t maxFrames = -1;  // -1: until the timeline ends
+    double start = 0.0;      // --start: seconds of the timeline before the first frame shown
+    double end = -1.0;       // --end: seconds at which the run stops; -1: the timeline's end
+    bool author = false;     // --author: the interactive run for timeline authors
     std::string directory;   // -C: where the presentation is; empty: here
     bool perEffect = false;  // the benchmark times each effect instead of whole frames
     ERenderer renderer = ERenderer::kAuto;

@@ -16,31 +16,33 @@ namespace {
 
 constexpr DWORD kBassInitFlags = 32;
 constexpr D3DCOLOR kOpaqueBlack = 0xFF000000;
-// The clock starts just before 0 so that the events at 0 ms have fired when
-// the first frame is drawn.
-constexpr float kClockStart = -0.01f;
-
 void RunMainLoop(const SDemoHooks& hooks) {
-    float clock = kClockStart;
-    float step = 0.0f;
-    if (g_effectManager.Update(ClockToMilliseconds(clock)) == -1) return;
-    for (;;) {
-        if (clock >= 0.0f) {
-            if (hooks.beforeRender) hooks.beforeRender(clock);
-            g_effectManager.RenderLayers(step);
-            if (hooks.afterRender) hooks.afterRender();
-        }
-        // The step read here is the previous tick's, so every Render gets
-        // exactly the amount its frame's clock advanced by.
-        step = g_timer.GetDelta();
-        clock = clock + step;
-        g_timer.Tick();
-        if (g_effectManager.Update(ClockToMilliseconds(clock)) == -1) return;
+    SLoopPosition position;
+    if (!BeginMainLoop(position)) return;
+    while (RunMainLoopPass(&position, hooks)) {
         if (hooks.stopRequested && hooks.stopRequested()) return;
     }
 }
 
 }  // namespace
+
+bool BeginMainLoop(const SLoopPosition& position) {
+    return g_effectManager.Update(ClockToMilliseconds(position.clock)) != -1;
+}
+
+bool RunMainLoopPass(SLoopPosition* position, const SDemoHooks& hooks) {
+    if (position->clock >= 0.0f) {
+        if (hooks.beforeRender) hooks.beforeRender(position->clock);
+        g_effectManager.RenderLayers(position->step);
+        if (hooks.afterRender) hooks.afterRender();
+    }
+    // The step read here is the previous tick's, so every Render gets
+    // exactly the amount its frame's clock advanced by.
+    position->step = g_timer.GetDelta();
+    position->clock = position->clock + position->step;
+    g_timer.Tick();
+    return g_effectManager.Update(ClockToMilliseconds(position->clock)) != -1;
+}
 
 int64_t SongMilliseconds(HSTREAM stream) {
     const uint64_t bytes = BASS_ChannelGetLength(stream);
@@ -89,10 +91,14 @@ bool RunDemo(const SDemoHooks& hooks) {
 
     // The clock and the music start together and are never compared again.
     g_timer.Start();
-    BASS_StreamPlay(stream, FALSE, 0);
+    if (!hooks.musicHeld) BASS_StreamPlay(stream, FALSE, 0);
     if (hooks.musicStarted) hooks.musicStarted(stream);
 
-    RunMainLoop(hooks);
+    if (hooks.ownLoop) {
+        hooks.ownLoop();
+    } else {
+        RunMainLoop(hooks);
+    }
 
     BASS_ChannelStop(stream);
     BASS_Stop();

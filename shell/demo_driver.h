@@ -14,7 +14,25 @@ struct SDemoHooks {
     std::function<void()> afterRender;
     // Asked after each pass; true ends the loop as the end marker does.
     std::function<bool()> stopRequested;
+    // The music is not played with the timer: the hooks start it themselves
+    // (a run that starts later in the timeline).
+    bool musicHeld = false;
+    // Runs instead of the main loop, with the loop's own steps below
+    // (author mode steers the passes itself).
+    std::function<void()> ownLoop;
 };
+
+// Where the main loop stands between two passes. The clock starts just
+// before 0 so that the events at 0 ms have fired when the first frame is drawn.
+struct SLoopPosition {
+    float clock = -0.01f;
+    float step = 0.0f;
+};
+// The Update before the first pass; false when the timeline ends at once.
+bool BeginMainLoop(const SLoopPosition& position);
+// One pass of the main loop (hooks.stopRequested is not asked); false when
+// the timeline has reached its end.
+bool RunMainLoopPass(SLoopPosition* position, const SDemoHooks& hooks);
 
 // Returns false when the run could not start (audio, timeline); the reason
 // has then been shown with ShowMessageBox.

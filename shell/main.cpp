@@ -72,5 +72,5 @@ int main(int argc, char** argv) {
     }
     // Only returns when the window could not be made; a finished run ends
     // the process in ExitDemo.
-    return WinMain(options.windowed, options.renderer, options.threads) == 0 ? 0 : 1;
+    return WinMain(options) == 0 ? 0 : 1;
 }

@@ -10,7 +10,9 @@
 #include "resources/report.h"
 #include "runtime/message_pump.h"
 #include "shell/demo_driver.h"
+#include "shell/author_mode.h"
 #include "shell/display_device.h"
+#include "shell/interactive_start.h"
 #include "shell/message_loop.h"
 #include "shell/sdl_presenter.h"
 #include "shell/shell_globals.h"
@@ -52,7 +54,10 @@ bool NoDisplay() {
 
 }  // namespace
 
-int WinMain(bool windowed, ERenderer renderer, int threads) {
+int WinMain(const SOptions& options) {
+    const bool windowed = options.windowed;
+    const ERenderer renderer = options.renderer;
+    const int threads = options.threads;
     // SIGINT and SIGTERM are ours to handle (SDL would turn them into a quit
     // message that only a pumping "beginScene" sees).
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -135,7 +140,12 @@ int WinMain(bool windowed, ERenderer renderer, int threads) {
         if (QuitWaiting()) ExitDemo();
         return false;
     };
-    if (!RunDemo(hooks)) SetDemoExitStatus(1);
+    if (options.author) {
+        if (!RunAuthorMode(options)) SetDemoExitStatus(1);
+    } else {
+        CInteractiveStart start(options);
+        if (!RunDemo(start.Wrap(hooks)) || !start.CheckReached()) SetDemoExitStatus(1);
+    }
 
     // The quit request goes through the queue, so every message before it is
     // handled as during the run.

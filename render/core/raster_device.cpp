@@ -88,20 +88,32 @@ HRESULT CRasterDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3D
     (void)stencil;
     // There is no depth or stencil buffer: only the target can be cleared.
     if ((flags & D3DCLEAR_TARGET) == 0) return D3D_OK;
-    Flush();
+    const uint32_t target = m_target->image();
+    const int width = static_cast<int>(m_target->Width());
+    const int height = static_cast<int>(m_target->Height());
     if (count == 0 || !rects) {
+        if (m_hidden) {
+            m_deferred.Clear(target, width, height, color, nullptr);
+            return D3D_OK;
+        }
+        BeforeWriting(target, true);
+        Flush();
         m_backend->Clear(color, nullptr);
         return D3D_OK;
     }
+    if (!m_hidden) BeforeWriting(target, false);
+    Flush();
     // Rectangles are clipped to the viewport, which is the whole target.
-    const LONG width = static_cast<LONG>(m_target->Width());
-    const LONG height = static_cast<LONG>(m_target->Height());
     for (DWORD i = 0; i < count; ++i) {
         const LONG x1 = std::max<LONG>(rects[i].x1, 0), y1 = std::max<LONG>(rects[i].y1, 0);
-        const LONG x2 = std::min(rects[i].x2, width), y2 = std::min(rects[i].y2, height);
+        const LONG x2 = std::min<LONG>(rects[i].x2, width), y2 = std::min<LONG>(rects[i].y2, height);
         if (x1 >= x2 || y1 >= y2) continue;
         const SRasterRect rect{x1, y1, x2 - x1, y2 - y1};
-        m_backend->Clear(color, &rect);
+        if (m_hidden) {
+            m_deferred.Clear(target, width, height, color, &rect);
+        } else {
+            m_backend->Clear(color, &rect);
+        }
     }
     return D3D_OK;
 }
@@ -112,6 +124,9 @@ HRESULT CRasterDevice::Present(const RECT* source, const RECT* dest, void* windo
     (void)dest;
     (void)windowOverride;
     (void)dirtyRegion;
+    // A hidden frame is neither shown nor counted.
+    if (m_hidden) return D3D_OK;
+    BeforeReading(m_backBuffer->image());
     Flush();
     if (m_presentTarget.drawableSize) {
         int width = 0, height = 0;
@@ -220,14 +235,25 @@ HRESULT CRasterDevice::CopyRects(IDirect3DSurface8* source, const RECT* sourceRe
             return D3DERR_INVALIDCALL;
         }
     }
+    if (!m_hidden) {
+        BeforeReading(from->image());
+        BeforeWriting(to->image(), false);
+    }
     Flush();
     for (UINT i = 0; i < count; ++i) {
         const RECT& r = sourceRects[i];
         const POINT at = destPoints ? destPoints[i] : POINT{r.left, r.top};
-        m_backend->CopyRect(from->image(), {r.left, r.top, r.right - r.left, r.bottom - r.top},
-                            to->image(), at.x, at.y);
+        const SRasterRect rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+        if (m_hidden) {
+            m_deferred.Copy(from->image(), rect, to->image(), at.x, at.y);
+        } else {
+            m_backend->CopyRect(from->image(), rect, to->image(), at.x, at.y);
+        }
     }
-    if (to->texture()) to->texture()->MarkRasterNewer();
+    if (to->texture()) {
+        to->texture()->MarkRasterNewer();
+        m_copiedInto.insert(to->texture());
+    }
     return D3D_OK;
 }
 
@@ -366,14 +392,32 @@ HRESULT CRasterDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UI
     const uint64_t end = first + (count - 1) * m_streamStride + static_cast<uint64_t>(layout.stride);
     if (end > m_stream->bytes().size()) return D3DERR_INVALIDCALL;
 
+    const uint8_t* vertices = m_stream->bytes().data() + first;
     const SRasterState state = CurrentRasterState();
+    const int width = static_cast<int>(m_target->Width());
+    const int height = static_cast<int>(m_target->Height());
+    if (m_hidden) {
+        m_deferred.Draw(m_target->image(), width, height, m_fixed, state, layout, type, primitiveCount, vertices,
+                        static_cast<int>(m_streamStride), static_cast<size_t>(count));
+        if (m_deferred.Full()) DrawDeferred();
+        return D3D_OK;
+    }
+    BeforeReading(SampledTexture(state));
+    BeforeWriting(m_target->image(), false);
+    Submit(m_fixed, state, vertices, static_cast<int>(m_streamStride), layout, type, primitiveCount, width,
+           height);
+    return D3D_OK;
+}
+
+void CRasterDevice::Submit(const SFixedFunctionState& fixed, const SRasterState& state,
+                           const uint8_t* vertices, int stride, const SVertexLayout& layout,
+                           D3DPRIMITIVETYPE type, uint32_t primitiveCount, int targetWidth,
+                           int targetHeight) {
     if (!m_batch.empty() && state != m_batchState) Flush();
     m_batchState = state;
-    ProcessPrimitives(m_fixed, static_cast<int>(m_target->Width()),
-                      static_cast<int>(m_target->Height()), m_stream->bytes().data() + first,
-                      static_cast<int>(m_streamStride), layout, type, primitiveCount, &m_batch);
+    ProcessPrimitives(fixed, targetWidth, targetHeight, vertices, stride, layout, type, primitiveCount,
+                      &m_batch);
     if (m_batch.size() >= kMaxBatchVertices) Flush();
-    return D3D_OK;
 }
 
 void CRasterDevice::Flush() {
@@ -382,29 +426,164 @@ void CRasterDevice::Flush() {
     m_batch.clear();
 }
 
+void CRasterDevice::SetHidden(bool hidden) {
+    // What was held back stays so until something needs it.
+    Flush();
+    m_hidden = hidden;
+}
+
+void CRasterDevice::BeforeReading(uint32_t image) {
+    if (image && !m_deferred.Empty() && m_deferred.Writes(image)) DrawDeferred();
+}
+
+void CRasterDevice::BeforeWriting(uint32_t image, bool whole) {
+    if (m_deferred.Empty()) return;
+    if (m_deferred.Reads(image) || (!whole && m_deferred.Writes(image))) {
+        DrawDeferred();
+    } else if (whole) {
+        m_deferred.Overwritten(image);
+    }
+}
+
+void CRasterDevice::DrawDeferred() {
+    Flush();
+    uint32_t bound = m_target->image();
+    for (const CDeferredCommands::SCommand& command : m_deferred.Commands()) {
+        if (command.dead) continue;
+        if (command.target != bound) {
+            Flush();
+            bound = command.target;
+            m_backend->SetTarget(bound);
+        }
+        RunDeferred(command);
+    }
+    Flush();
+    if (bound != m_target->image()) m_backend->SetTarget(m_target->image());
+    m_deferred.Forget();
+}
+
+void CRasterDevice::RunDeferred(const CDeferredCommands::SCommand& command) {
+    switch (command.kind) {
+        case CDeferredCommands::EKind::kClear:
+            Flush();
+            m_backend->Clear(command.color, command.whole ? nullptr : &command.rect);
+            return;
+        case CDeferredCommands::EKind::kDraw:
+            Submit(m_deferred.Fixed(command.fixed), command.raster, m_deferred.Vertices() + command.offset,
+                   command.stride, command.layout, command.type, command.primitiveCount, command.width, command.height);
+            return;
+        case CDeferredCommands::EKind::kCopy:
+            Flush();
+            m_backend->CopyRect(command.source, command.rect, command.target, command.destX, command.destY);
+            return;
+    }
+}
+
 void CRasterDevice::Finish() {
     Flush();
     m_backend->Finish();
 }
 
 void CRasterDevice::ReadBackBuffer(std::vector<uint8_t>* rgba) {
+    BeforeReading(m_backBuffer->image());
     Flush();
     m_backend->DownloadImage(m_backBuffer->image(), rgba);
     for (size_t i = 0; i + 3 < rgba->size(); i += 4) std::swap((*rgba)[i], (*rgba)[i + 2]);
 }
 
 void CRasterDevice::UploadTexture(uint32_t image, const uint8_t* bgra, int pitch) {
+    BeforeWriting(image, true);
     Flush();  // draws waiting in the batch must see the old contents
     m_backend->UploadImage(image, bgra, pitch);
 }
 
 void CRasterDevice::DownloadTexture(uint32_t image, std::vector<uint8_t>* bgra) {
+    BeforeReading(image);
     Flush();
     m_backend->DownloadImage(image, bgra);
 }
 
 void CRasterDevice::DestroyTexture(CRasterTexture* texture) {
+    if (!m_deferred.Empty() && (m_deferred.Reads(texture->image()) || m_deferred.Writes(texture->image()))) {
+        DrawDeferred();
+    }
     Flush();  // the batch may still sample it
     m_textures.erase(texture);
+    m_copiedInto.erase(texture);
     m_backend->DestroyImage(texture->image());
+}
+
+void CRasterDevice::DrawHeldBack(bool exceptBackBuffer) {
+    const uint32_t backBuffer = m_backBuffer->image();
+    if (!exceptBackBuffer || !m_deferred.CanKeepOnly(backBuffer)) {
+        DrawDeferred();
+        return;
+    }
+    Flush();
+    uint32_t bound = m_target->image();
+    for (const CDeferredCommands::SCommand& command : m_deferred.Commands()) {
+        if (command.dead || command.target == backBuffer) continue;
+        if (command.target != bound) {
+            Flush();
+            bound = command.target;
+            m_backend->SetTarget(bound);
+        }
+        RunDeferred(command);
+    }
+    Flush();
+    if (bound != m_target->image()) m_backend->SetTarget(m_target->image());
+    m_deferred.KeepOnly(backBuffer);
+}
+
+void CRasterDevice::SaveState(SRasterDeviceState* state) {
+    Flush();
+    state->fixed = m_fixed;
+    state->raster = m_raster;
+    state->texture = m_texture;
+    state->stream = m_stream;
+    state->streamStride = m_streamStride;
+    state->fvf = m_fvf;
+    state->target = m_target;
+    state->inScene = m_inScene;
+    state->deferred = m_deferred;
+    state->images.clear();
+    const auto keep = [&](uint32_t image, CRasterTexture* texture, UINT width) {
+        state->images.push_back({image, texture, static_cast<int>(width), {}});
+        m_backend->DownloadImage(image, &state->images.back().bgra);
+    };
+    // A back buffer the held-back commands clear first need not be kept.
+    if (!m_deferred.Replaces(m_backBuffer->image())) keep(m_backBuffer->image(), nullptr, m_backBuffer->Width());
+    for (CRasterTexture* texture : m_textures) {
+        if (texture->surface()->renderTarget() || m_copiedInto.count(texture)) {
+            keep(texture->image(), texture, texture->surface()->Width());
+        }
+    }
+}
+
+void CRasterDevice::LoadState(const SRasterDeviceState& state) {
+    Flush();
+    for (const SRasterDeviceState::SImage& image : state.images) {
+        m_backend->UploadImage(image.image, image.bgra.data(), image.width * 4);
+        if (image.texture) {
+            image.texture->MarkRasterNewer();
+            m_copiedInto.insert(image.texture);
+        }
+    }
+    m_fixed = state.fixed;
+    m_raster = state.raster;
+    // The bindings hold references, as SetTexture and SetStreamSource take them.
+    if (state.texture) state.texture->AddRef();
+    if (m_texture) m_texture->Release();
+    m_texture = state.texture;
+    if (state.stream) state.stream->AddRef();
+    if (m_stream) m_stream->Release();
+    m_stream = state.stream;
+    m_streamStride = state.streamStride;
+    m_fvf = state.fvf;
+    state.target->AddRef();
+    m_target->Release();
+    m_target = state.target;
+    m_backend->SetTarget(m_target->image());
+    m_inScene = state.inScene;
+    m_deferred = state.deferred;
 }

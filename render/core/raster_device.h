@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "render/d3d8.h"
+#include "render/core/deferred_commands.h"
 #include "render/core/raster_backend.h"
 #include "render/core/vertex_pipeline.h"
 #include "render/core/raster_direct3d.h"
@@ -94,6 +95,26 @@ private:
     bool m_locked = false;
 };
 
+struct SRasterDeviceState {
+    SFixedFunctionState fixed;
+    SRasterState raster;
+    CRasterTexture* texture = nullptr;
+    CSystemVertexBuffer* stream = nullptr;
+    UINT streamStride = 0;
+    DWORD fvf = 0;
+    CRasterSurface* target = nullptr;
+    bool inScene = false;
+    CDeferredCommands deferred;
+    // Images whose pixels drawing changes, as the backend holds them now.
+    struct SImage {
+        uint32_t image = 0;
+        CRasterTexture* texture = nullptr;  // null for the back buffer
+        int width = 0;
+        std::vector<uint8_t> bgra;
+    };
+    std::vector<SImage> images;
+};
+
 class CRasterDevice : public IDirect3DDevice8 {
 public:
     // Null when the backend cannot make the back buffer.
@@ -132,6 +153,11 @@ public:
     void ReadBackBuffer(std::vector<uint8_t>* rgba);
     uint64_t PresentCount() const { return m_presentCount; }
     uint64_t DrawCallCount() const { return m_backend->DrawCallCount(); }
+    // See RasterDeviceSetHidden, RasterDeviceSaveState.
+    void SetHidden(bool hidden);
+    void DrawHeldBack(bool exceptBackBuffer);
+    void SaveState(SRasterDeviceState* state);
+    void LoadState(const SRasterDeviceState& state);
 
     // For textures.
     void UploadTexture(uint32_t image, const uint8_t* bgra, int pitch);
@@ -145,7 +171,19 @@ private:
 
     CRasterSurface* OwnSurface(IDirect3DSurface8* surface) const;
     SRasterState CurrentRasterState() const;
+    // Vertex work for one draw into the current target, batched.
+    void Submit(const SFixedFunctionState& fixed, const SRasterState& state, const uint8_t* vertices,
+                int stride, const SVertexLayout& layout, D3DPRIMITIVETYPE type, uint32_t primitiveCount,
+                int targetWidth, int targetHeight);
     void Flush();
+    // Draws everything held back, in order; one held-back command (into the
+    // backend's current target).
+    void DrawDeferred();
+    void RunDeferred(const CDeferredCommands::SCommand& command);
+    // Before the image is read, or written (`whole`: replaced entirely), so
+    // that what was held back is drawn first where it matters.
+    void BeforeReading(uint32_t image);
+    void BeforeWriting(uint32_t image, bool whole);
 
     std::unique_ptr<IRasterBackend> m_backend;
     ULONG m_refs = 1;
@@ -159,10 +197,14 @@ private:
     SRasterState m_raster;  // everything but the texture, which comes from m_texture
     bool m_inScene = false;
     std::unordered_set<CRasterTexture*> m_textures;  // alive, to orphan at destruction
+    std::unordered_set<CRasterTexture*> m_copiedInto;  // textures drawing has changed
 
     std::vector<SRasterVertex> m_batch;
     SRasterState m_batchState;
 
     SPresentTarget m_presentTarget;
     uint64_t m_presentCount = 0;
+
+    bool m_hidden = false;
+    CDeferredCommands m_deferred;
 };

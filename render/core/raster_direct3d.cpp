@@ -92,6 +92,24 @@ void RasterDeviceReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>* 
     if (CRasterDevice* own = Own(device)) own->ReadBackBuffer(rgba);
 }
 
+void RasterDeviceSetHidden(IDirect3DDevice8* device, bool hidden) {
+    if (CRasterDevice* own = Own(device)) own->SetHidden(hidden);
+}
+
+void RasterDeviceDrawHeldBack(IDirect3DDevice8* device, bool exceptBackBuffer) {
+    if (CRasterDevice* own = Own(device)) own->DrawHeldBack(exceptBackBuffer);
+}
+
+std::shared_ptr<const SRasterDeviceState> RasterDeviceSaveState(IDirect3DDevice8* device) {
+    auto state = std::make_shared<SRasterDeviceState>();
+    if (CRasterDevice* own = Own(device)) own->SaveState(state.get());
+    return state;
+}
+
+void RasterDeviceLoadState(IDirect3DDevice8* device, const SRasterDeviceState& state) {
+    if (CRasterDevice* own = Own(device)) own->LoadState(state);
+}
+
 uint64_t RasterDevicePresentCount(IDirect3DDevice8* device) {
     CRasterDevice* own = Own(device);
     return own ? own->PresentCount() : 0;

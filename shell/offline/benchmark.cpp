@@ -8,6 +8,7 @@
 #include "render/gl/gl_device.h"
 #include "runtime/effect_manager.h"
 #include "shell/demo_driver.h"
+#include "shell/run_span.h"
 #include "shell/offline/frame_stats.h"
 #include "shell/offline/headless_run.h"
 #include "shell/offline/progress.h"
@@ -112,10 +113,15 @@ int RunBenchmark(const SOptions& options) {
         return options.maxFrames >= 0 && static_cast<int64_t>(frameMs.size()) >= options.maxFrames;
     };
 
-    const bool started = RunDemo(hooks);
+    CRunSpan span = CRunSpan::FromOptions(options);
+    const bool started = RunDemo(span.Wrap(hooks, [&](bool hidden) {
+        HideHeadlessDevice(hidden);
+        // The simulated frames are not timed.
+        if (options.perEffect) g_effectManager.SetRenderObserver(hidden ? nullptr : CEffectTimer::Observe, &effectTimer);
+    }));
     g_effectManager.SetRenderObserver(nullptr, nullptr);
     progress.Finish();
-    if (!started) return 1;
+    if (!started || !span.CheckReached(options.start, options.fps)) return 1;
 
     std::printf("renderer: %s: %s\n", run.RendererName().c_str(), run.RendererWhy().c_str());
     if (options.perEffect) {

@@ -16,6 +16,7 @@
 #include "resources/report.h"
 #include "runtime/effect_manager.h"
 #include "shell/demo_driver.h"
+#include "shell/run_span.h"
 #include "shell/offline/headless_run.h"
 #include "shell/offline/music_capture.h"
 #include "shell/offline/pass_frames.h"
@@ -178,7 +179,9 @@ int CCaptureRun::Run() {
     hooks.stopRequested = [this] {
         return Stopping() || (m_options.maxFrames >= 0 && m_frameCount >= m_options.maxFrames);
     };
-    return End(RunDemo(hooks));
+    CRunSpan span = CRunSpan::FromOptions(m_options);
+    const bool started = RunDemo(span.Wrap(hooks, HideHeadlessDevice));
+    return End(started && span.CheckReached(m_options.start, m_options.fps));
 }
 
 // The first pass that renders: the music goes to its file before any frame,

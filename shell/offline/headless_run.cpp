@@ -3,8 +3,11 @@
 #include <cstdio>
 
 #include "audio/bass.h"
+#include "render/core/raster_direct3d.h"
 #include "shell/display_device.h"
 #include "shell/shell_globals.h"
+
+void HideHeadlessDevice(bool hidden) { RasterDeviceSetHidden(g_device, hidden); }
 
 CHeadlessRun::CHeadlessRun(const SFrameRate& fps) : m_counter(fps) {}
 

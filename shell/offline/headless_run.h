@@ -10,6 +10,9 @@
 #include "shell/offline/fixed_counter.h"
 #include "shell/renderer_choice.h"
 
+// Hides g_device or shows it again (see RasterDeviceSetHidden).
+void HideHeadlessDevice(bool hidden);
+
 class CHeadlessRun {
 public:
     explicit CHeadlessRun(const SFrameRate& fps);

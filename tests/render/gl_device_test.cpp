@@ -690,4 +690,99 @@ TEST_F(GLDeviceTest, PresentCountsAndHandsOverTheFrame) {
     ExpectNear(seen, {9, 8, 7, 255}, "read-back");
 }
 
+// A hidden device holds drawing back: what a later full clear wipes, or what
+// is never looked at, is never drawn; the rest comes out as if drawn at once.
+TEST_F(GLDeviceTest, HiddenDrawingIsDrawnOnlyWhereItCanBeSeen) {
+    IDirect3DTexture8* target = nullptr;
+    ASSERT_EQ(m_device->CreateTexture(64, 64, 0, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                      &target),
+              D3D_OK);
+    IDirect3DTexture8* red = SolidTexture(Argb(255, 255, 0, 0));
+    IDirect3DSurface8* backBuffer = nullptr;
+    IDirect3DSurface8* surface = nullptr;
+    m_device->GetRenderTarget(&backBuffer);
+    target->GetSurfaceLevel(0, &surface);
+    Ortho(640, 480);
+    FlatStates();
+    int shown = 0;
+    SPresentTarget present;
+    present.onFrame = [&](const uint8_t*, int, int) { ++shown; };
+    RasterDeviceSetPresentTarget(m_device, present);
+
+    RasterDeviceSetHidden(m_device, true);
+    const uint64_t before = RasterDeviceDrawCallCount(m_device);
+    // Frames wiped by the next clear, and one picture drawn into a target
+    // that nothing looks at yet.
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    for (int frame = 0; frame < 5; ++frame) {
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(255, 0, 0, 0), 1.0f, 0);
+        DrawScreen(Argb(255, 0, 255, 0));
+        m_device->Present(nullptr, nullptr, nullptr, nullptr);
+    }
+    m_device->SetRenderTarget(surface, nullptr);
+    DrawScreen(Argb(255, 0, 0, 255));
+    m_device->SetRenderTarget(backBuffer, nullptr);
+    // The last hidden frame stays on the back buffer without a clear after
+    // it, sampling the red texture, which is then replaced.
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(255, 0, 0, 0), 1.0f, 0);
+    m_device->SetTexture(0, red);
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    DrawRect(-320, 240, 0, 0, 0xFFFFFFFF);
+    m_device->SetTexture(0, nullptr);
+    RasterDeviceSetHidden(m_device, false);
+    EXPECT_EQ(RasterDeviceDrawCallCount(m_device), before) << "nothing drawn while hidden";
+    EXPECT_EQ(shown, 0) << "hidden frames are not presented";
+    EXPECT_EQ(RasterDevicePresentCount(m_device), 0u);
+
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(red->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    for (int i = 0; i < 16; ++i) static_cast<uint32_t*>(locked.pBits)[i] = Argb(255, 255, 255, 0);
+    red->UnlockRect(0);
+    EXPECT_EQ(RasterDeviceDrawCallCount(m_device), before + 2) << "the target and the last frame, before the change";
+    ReadBack();
+    ExpectNear(Pixel(100, 100), {255, 0, 0, 255}, "the texture as it was when drawn");
+    ExpectNear(Pixel(900, 700), {0, 0, 0, 255}, "the last clear");
+    std::vector<uint8_t> rt = ReadSurface(surface);
+    ExpectNear(Bgra(rt, 64, 32, 32), {0, 0, 255, 255}, "the target's picture");
+
+    // A picture held back and then cleared whole, with nothing reading it
+    // in between, is never drawn.
+    RasterDeviceSetHidden(m_device, true);
+    m_device->SetRenderTarget(surface, nullptr);
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    DrawScreen(Argb(255, 255, 255, 255));
+    m_device->SetRenderTarget(backBuffer, nullptr);
+    RasterDeviceSetHidden(m_device, false);
+    const uint64_t shownBefore = RasterDeviceDrawCallCount(m_device);
+    m_device->SetRenderTarget(surface, nullptr);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(255, 1, 2, 3), 1.0f, 0);
+    m_device->SetRenderTarget(backBuffer, nullptr);
+    rt = ReadSurface(surface);
+    EXPECT_EQ(RasterDeviceDrawCallCount(m_device), shownBefore);
+    ExpectNear(Bgra(rt, 64, 5, 5), {1, 2, 3, 255}, "the clear alone");
+
+    // A texture left bound is read only by draws whose stage takes it.
+    RasterDeviceSetHidden(m_device, true);
+    m_device->SetRenderTarget(surface, nullptr);
+    DrawScreen(Argb(255, 0, 200, 0));
+    m_device->SetRenderTarget(backBuffer, nullptr);
+    RasterDeviceSetHidden(m_device, false);
+    m_device->SetTexture(0, target);
+    const uint64_t boundBefore = RasterDeviceDrawCallCount(m_device);
+    DrawScreen(Argb(255, 9, 9, 9));
+    RasterDeviceFinish(m_device);
+    EXPECT_EQ(RasterDeviceDrawCallCount(m_device), boundBefore + 1) << "the target's picture still held back";
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    DrawScreen(0xFFFFFFFF);
+    ReadBack();
+    ExpectNear(Pixel(500, 400), {0, 200, 0, 255}, "drawn before the draw that samples it");
+    m_device->SetTexture(0, nullptr);
+
+    surface->Release();
+    backBuffer->Release();
+    red->Release();
+    target->Release();
+}
+
 }  // namespace

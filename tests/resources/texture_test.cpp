@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "render/recording_device.h"
+#include "resources/picture_reload.h"
 #include "resources/report.h"
 #include "resources/texture.h"
 #include "tests/tga_file.h"
@@ -323,6 +324,34 @@ TEST(BlockCopyTest, CopiesExactlyTheCount) {
         for (uint32_t i = 0; i < count; ++i) ASSERT_EQ(dest[i], source[i]) << count;
         for (size_t i = count; i < dest.size(); ++i) ASSERT_EQ(dest[i], 0xEE) << count;
     }
+}
+
+TEST_F(TextureTest, ReloadedPicturesReplaceTheirPixelsInPlace) {
+    KeepPicturesForReload(true);
+    CTexture texture;
+    const std::string path = Write("pic.tga", Header(2, 1, 32), {1, 2, 3, 4, 5, 6, 7, 8});
+    Load(&texture, path);
+    ASSERT_NE(texture.texture, nullptr);
+    IDirect3DTexture8* const held = texture.texture;
+    Write("pic.tga", Header(2, 1, 24), {9, 8, 7, 6, 5, 4});
+    std::string problems;
+    bool changed = false;
+    EXPECT_TRUE(ReloadPictures(&problems, &changed)) << problems;
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(texture.texture, held) << "the same texture, so whatever holds it sees the new pixels";
+    EXPECT_EQ(Row(held, 0, 8), (std::vector<uint8_t>{9, 8, 7, 0, 6, 5, 4, 0}));
+    EXPECT_TRUE(ReloadPictures(&problems, &changed));
+    EXPECT_FALSE(changed) << "read again unchanged";
+
+    // A picture that changed its size, or cannot be read, keeps its pixels.
+    Write("pic.tga", Header(3, 1, 24), {1, 1, 1, 2, 2, 2, 3, 3, 3});
+    EXPECT_FALSE(ReloadPictures(&problems, &changed));
+    EXPECT_NE(problems.find("pic.tga changed its size"), std::string::npos) << problems;
+    fs::remove(path);
+    EXPECT_FALSE(ReloadPictures(&problems, &changed));
+    EXPECT_NE(problems.find("pic.tga cannot be read"), std::string::npos) << problems;
+    EXPECT_EQ(Row(held, 0, 8), (std::vector<uint8_t>{9, 8, 7, 0, 6, 5, 4, 0}));
+    KeepPicturesForReload(false);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -41,6 +43,28 @@ TEST(Mp3Stream, DecodesStereoSongToItsExactLength) {
     double error2 = 0.0;
     for (size_t i = 20000; i < 24000; ++i) error2 += std::abs(pcm[i] - source[i]);
     EXPECT_LT(error2 / 4000, 600.0) << "the decoded tone is not the encoded one";
+}
+
+TEST(Mp3Stream, SeeksToTheSampleAsDecodingFromTheStartGivesIt) {
+    CTempDir dir;
+    ASSERT_TRUE(WriteToneMp3(dir / "song.mp3", 44100, 2, 2.0));
+    CMp3Stream stream;
+    std::string error;
+    ASSERT_TRUE(stream.Open((dir / "song.mp3").c_str(), &error)) << error;
+    const std::vector<int16_t> whole = DecodeAll(&stream);
+    // Back from the end, forward past a frame boundary, and past the end.
+    for (uint64_t frame : {uint64_t{0}, uint64_t{61234}, uint64_t{1153}}) {
+        ASSERT_TRUE(stream.Seek(frame));
+        EXPECT_EQ(stream.Position(), frame);
+        int16_t chunk[2 * 500];
+        ASSERT_EQ(stream.Read(chunk, 500), 500u);
+        EXPECT_TRUE(std::equal(chunk, chunk + 1000, whole.begin() + static_cast<ptrdiff_t>(frame * 2))) << frame;
+    }
+    ASSERT_TRUE(stream.Seek(88200 + 10));
+    int16_t rest[2];
+    EXPECT_EQ(stream.Read(rest, 1), 0u) << "past the end: nothing more";
+    ASSERT_TRUE(stream.Seek(100));
+    EXPECT_EQ(stream.Read(rest, 1), 1u) << "a seek back after the end plays on";
 }
 
 TEST(Mp3Stream, ConvertsMonoAndOtherRatesToStereo44100) {

@@ -97,6 +97,21 @@ TEST(CommandLine, RendererAndThreadsGoWithEveryMode) {
     EXPECT_NE(std::string(HelpText()).find("--renderer auto|gpu|cpu"), std::string::npos);
 }
 
+TEST(CommandLine, TakesAStartAnEndAndAuthorMode) {
+    SOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--capture", "d", "--start", "80.5", "--end=96"}, &options, &error)) << error;
+    EXPECT_EQ(options.start, 80.5);
+    EXPECT_EQ(options.end, 96.0);
+    ASSERT_TRUE(Parse({"--author", "--windowed", "--fps", "30", "--start", ".25"}, &options, &error)) << error;
+    EXPECT_TRUE(options.author);
+    EXPECT_EQ(options.mode, ERunMode::kInteractive);
+    EXPECT_EQ(options.start, 0.25);
+    EXPECT_EQ(options.end, -1.0);
+    EXPECT_FALSE(Parse({"--benchmark", "--start", "9", "--end", "3"}, &options, &error));
+    EXPECT_EQ(error, "--end must come after --start");
+}
+
 TEST(CommandLine, RefusesWhatItCannotDo) {
     const std::vector<std::vector<const char*>> bad = {
         {"--fullscreen"},
@@ -121,10 +136,20 @@ TEST(CommandLine, RefusesWhatItCannotDo) {
         {"--capture", "d", "--benchmark"},
         {"--fps", "30"},
         {"--benchmark", "--windowed"},
+        {"--capture", "d", "--start", "-1"},
+        {"--capture", "d", "--start", "1e3"},
+        {"--capture", "d", "--start", "nan"},
+        {"--capture", "d", "--start", "12s"},
+        {"--capture", "d", "--start", "5", "--end", "5"},
+        {"--capture", "d", "--start", "6", "--end", "5"},
+        {"--capture", "d", "--author"},
+        {"--author", "--frames", "3"},
+        {"--author", "--end", "3"},
         {"--check", "--capture", "d"},
         {"--windowed", "--check"},
         {"--per-effect"},
         {"--capture", "d", "--per-effect"},
+        {"--check", "--start", "3"},
     };
     for (const auto& args : bad) {
         SOptions options;

@@ -1,0 +1,145 @@
+#include "shell/author_run.h"
+
+#include <cstring>
+
+#include "shell/shell_globals.h"
+
+namespace {
+
+// Seconds of timeline between checkpoints: a seek simulates at most this much.
+constexpr int kCheckpointSeconds = 5;
+
+}  // namespace
+
+CAuthorRun::CAuthorRun(int fps) : m_fps(fps), m_counter(SFrameRate{fps, 1}), m_checkpointFrames(int64_t{kCheckpointSeconds} * fps) {
+    g_timer.SetSource(&m_counter);
+}
+
+CAuthorRun::~CAuthorRun() { g_timer.SetSource(nullptr); }
+
+void CAuthorRun::Start() { Keep(0); }
+
+void CAuthorRun::Keep(int64_t frame) {
+    SCheckpoint& checkpoint = m_checkpoints[frame];
+    checkpoint.loop = m_loop;
+    checkpoint.shownSong = m_shownSong;
+    checkpoint.begun = m_begun;
+    checkpoint.timer = g_timer;
+    checkpoint.counter = m_counter;
+    if (m_begun) {
+        checkpoint.manager = std::make_unique<CEffectManager::SPosition>();
+        g_effectManager.SavePosition(checkpoint.manager.get());
+    }
+    checkpoint.effects.assign(static_cast<size_t>(g_effectManager.RegisteredCount()), CEffectState());
+    for (int slot = 0; slot < g_effectManager.RegisteredCount(); ++slot) {
+        g_effectManager.Registered(slot)->SaveState(&checkpoint.effects[static_cast<size_t>(slot)]);
+    }
+    // Drawn first: a checkpoint is gone back to again and again, and what
+    // it held back would be drawn every time. A frame that the next clear
+    // wipes stays held back, and its back buffer is not kept.
+    RasterDeviceDrawHeldBack(g_device, true);
+    checkpoint.device = RasterDeviceSaveState(g_device);
+}
+
+void CAuthorRun::Restore(const SCheckpoint& checkpoint, int64_t frame) {
+    m_loop = checkpoint.loop;
+    m_shownSong = checkpoint.shownSong;
+    m_begun = checkpoint.begun;
+    g_timer = checkpoint.timer;
+    m_counter = checkpoint.counter;
+    if (checkpoint.manager) {
+        g_effectManager.LoadPosition(*checkpoint.manager);
+    } else {
+        g_effectManager.Rewind();
+    }
+    for (size_t slot = 0; slot < checkpoint.effects.size(); ++slot) {
+        CEffectState state = checkpoint.effects[slot];
+        g_effectManager.Registered(static_cast<int>(slot))->LoadState(&state);
+    }
+    RasterDeviceLoadState(g_device, *checkpoint.device);
+    m_next = frame;
+    m_ended = false;
+    m_stale = false;
+}
+
+bool CAuthorRun::Advance(bool shown) {
+    if (m_ended) return false;
+    if (m_next % m_checkpointFrames == 0 && m_checkpoints.count(m_next) == 0) Keep(m_next);
+    RasterDeviceSetHidden(g_device, !shown);
+    if (!m_begun) {
+        m_begun = true;
+        m_ended = !BeginMainLoop(m_loop);
+    }
+    bool drawn = false;
+    while (!m_ended && !drawn) {
+        drawn = m_loop.clock >= 0.0f;
+        if (drawn) m_shownSong = static_cast<double>(m_counter.Steps()) / m_fps;
+        m_ended = !RunMainLoopPass(&m_loop, SDemoHooks());
+    }
+    RasterDeviceSetHidden(g_device, false);
+    if (drawn) ++m_next;
+    return drawn;
+}
+
+void CAuthorRun::Seek(int64_t frame) {
+    if (frame < 0) frame = 0;
+    auto checkpoint = m_checkpoints.upper_bound(frame);
+    --checkpoint;  // the start's is always there
+    // Already on the way there: no need to go back.
+    if (m_stale || m_ended || !(m_next <= frame && m_next >= checkpoint->first)) {
+        Restore(checkpoint->second, checkpoint->first);
+    }
+    while (m_next < frame && Advance(false)) {
+    }
+    // Past the end: the last frame again, from its own state.
+    if (m_ended && m_next <= frame) {
+        const int64_t last = m_next - 1;
+        if (last < 0) return;
+        Seek(last);
+        return;
+    }
+    Advance(true);
+}
+
+namespace {
+
+bool SameEvent(const CScriptEvent& a, const CScriptEvent& b) {
+    return a.command == b.command && a.time == b.time && a.subCommand == b.subCommand &&
+           std::memcmp(a.ints, b.ints, sizeof(a.ints)) == 0 && std::memcmp(a.name, b.name, sizeof(a.name)) == 0 &&
+           std::memcmp(&a.value, &b.value, sizeof(a.value)) == 0;
+}
+
+}  // namespace
+
+void CAuthorRun::BeforeReload() {
+    m_oldEvents.clear();
+    for (int i = 0; const CScriptEvent* event = g_effectManager.EventAt(i); ++i) m_oldEvents.push_back(*event);
+    for (auto& entry : m_checkpoints) {
+        const SCheckpoint& checkpoint = entry.second;
+        entry.second.nextEvent = checkpoint.manager ? g_effectManager.EventIndex(checkpoint.manager->current) : -1;
+    }
+}
+
+void CAuthorRun::AfterReload(bool picturesChanged) {
+    size_t same = 0;
+    while (same < m_oldEvents.size()) {
+        const CScriptEvent* event = g_effectManager.EventAt(static_cast<int>(same));
+        if (!event || !SameEvent(*event, m_oldEvents[same])) break;
+        ++same;
+    }
+    // A checkpoint whose next event is still the same has fired the same
+    // events, and fires the next one at the same moment.
+    for (auto it = m_checkpoints.begin(); it != m_checkpoints.end();) {
+        SCheckpoint& checkpoint = it->second;
+        if (!checkpoint.manager) {
+            ++it;
+        } else if (!picturesChanged && checkpoint.nextEvent >= 0 && static_cast<size_t>(checkpoint.nextEvent) < same) {
+            checkpoint.manager->current = g_effectManager.EventAt(checkpoint.nextEvent);
+            ++it;
+        } else {
+            it = m_checkpoints.erase(it);
+        }
+    }
+    m_oldEvents.clear();
+    m_stale = true;
+}

@@ -1,0 +1,84 @@
+// Author mode's run of the timeline: the main loop's passes one at a time at
+// the fixed step, with the whole state kept every few seconds (checkpoints in
+// memory), so that the run can go to any frame and show exactly what a run
+// from 0 shows there.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "render/core/raster_direct3d.h"
+#include "runtime/effect_manager.h"
+#include "shell/demo_driver.h"
+#include "shell/offline/fixed_counter.h"
+#include "shell/timer.h"
+
+class CAuthorRun {
+public:
+    // Takes over g_timer with a fixed step of 1 / fps until destroyed.
+    explicit CAuthorRun(int fps);
+    ~CAuthorRun();
+    CAuthorRun(const CAuthorRun&) = delete;
+    CAuthorRun& operator=(const CAuthorRun&) = delete;
+
+    // After the effects are registered and the timer started, before any
+    // pass: keeps the state the run starts from.
+    void Start();
+
+    // Runs passes up to and including the next one that draws a frame,
+    // presented when `shown` (otherwise on the hidden device). False when no
+    // frame was drawn because the timeline had ended.
+    bool Advance(bool shown);
+    // Goes to `frame` and shows it: from the latest checkpoint before it,
+    // the frames in between drawn hidden. Past the timeline's end it shows
+    // the last frame.
+    void Seek(int64_t frame);
+    // Around reading the timeline again: the checkpoints made before the
+    // first event the edit changed stay good; the others, and the live
+    // state, are of the old timeline. Changed pictures leave only the
+    // start's (render targets drawn from them are in the others).
+    void BeforeReload();
+    void AfterReload(bool picturesChanged);
+
+    int Fps() const { return m_fps; }
+    // The frame drawn last (-1 before the first), the next one to draw.
+    int64_t Shown() const { return m_next - 1; }
+    int64_t Next() const { return m_next; }
+    bool Ended() const { return m_ended; }
+    // Seconds of the song at the frame drawn last: where the music stands
+    // when a run from 0 draws it (the music starts with the timer). The
+    // frames after it follow at the fixed step.
+    double ShownSongSeconds() const { return m_shownSong; }
+    size_t Checkpoints() const { return m_checkpoints.size(); }
+
+private:
+    struct SCheckpoint {
+        SLoopPosition loop;
+        double shownSong = 0.0;
+        bool begun = false;
+        CTimer timer;
+        CFixedCounter counter{SFrameRate{}};
+        std::unique_ptr<CEffectManager::SPosition> manager;  // null: rewound
+        int nextEvent = -1;  // the index of manager->current, around a reload
+        std::vector<CEffectState> effects;  // by registry slot
+        std::shared_ptr<const SRasterDeviceState> device;
+    };
+
+    void Keep(int64_t frame);
+    void Restore(const SCheckpoint& checkpoint, int64_t frame);
+
+    int m_fps;
+    CFixedCounter m_counter;
+    SLoopPosition m_loop;
+    bool m_begun = false;
+    bool m_ended = false;
+    int64_t m_next = 0;
+    double m_shownSong = 0.0;
+    int64_t m_checkpointFrames;
+    std::map<int64_t, SCheckpoint> m_checkpoints;
+    std::vector<CScriptEvent> m_oldEvents;  // the timeline before a reload
+    bool m_stale = false;  // the live state is of a timeline read over since
+};

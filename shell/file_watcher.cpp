@@ -1,0 +1,48 @@
+#include "shell/file_watcher.h"
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+CFileWatcher::~CFileWatcher() {
+    if (m_fd >= 0) close(m_fd);
+}
+
+bool CFileWatcher::Watch(const std::string& directory, const std::string& name, std::string* error) {
+    m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_fd < 0) {
+        *error = std::string("cannot watch for changes: ") + std::strerror(errno);
+        return false;
+    }
+    if (inotify_add_watch(m_fd, directory.c_str(), IN_CLOSE_WRITE | IN_MODIFY | IN_MOVED_TO | IN_CREATE | IN_DELETE) <
+        0) {
+        *error = "cannot watch " + directory + " for changes: " + std::strerror(errno);
+        close(m_fd);
+        m_fd = -1;
+        return false;
+    }
+    m_name = name;
+    return true;
+}
+
+bool CFileWatcher::Changed(double now, double quietSeconds) {
+    if (m_fd < 0) return false;
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        const ssize_t got = read(m_fd, buffer, sizeof(buffer));
+        if (got <= 0) break;
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->len > 0 && m_name == event->name) {
+                m_pending = true;
+                m_lastEvent = now;
+            }
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    if (!m_pending || now - m_lastEvent < quietSeconds) return false;
+    m_pending = false;
+    return true;
+}
