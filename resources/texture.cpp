@@ -140,11 +140,12 @@ HRESULT TraceError(const char* path, long line, HRESULT code, const char* messag
     char codeText[128];
     std::snprintf(codeText, sizeof codeText, "%s (0x%08x)", ErrorName(code), static_cast<unsigned>(code));
 
+    // The trace's own form, "path(line): message (hr=...)", as a debugger shows it.
     std::string debugLine;
     if (path && std::strlen(path) + 200 < kBufferSize) debugLine += std::string(path) + "(" + lineText + "): ";
     if (message) debugLine += message;
-    debugLine += std::string(" (hr=") + codeText + ")\n";
-    std::fputs(debugLine.c_str(), stderr);
+    debugLine += std::string(" (hr=") + codeText + ")";
+    Report("", 0, debugLine);
 
     const size_t pathLength = path ? std::strlen(path) : 0;
     const size_t messageLength = message ? std::strlen(message) : 0;

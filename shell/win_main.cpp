@@ -108,8 +108,7 @@ int WinMain(const SOptions& options) {
         if (!g_window) return FailStart(std::string("Cannot open a window: ") + SDL_GetError() + kHeadlessHint);
         if (!presenter.Create(g_window, kWidth, kHeight, &error)) return FailStart(error);
     }
-    std::fprintf(stderr, "quellbrook: drawing with %s: %s\n", DescribeRenderer(choice, threads).c_str(),
-                 choice.why.c_str());
+    ReportF("quellbrook", 0, "drawing with %s: %s", DescribeRenderer(choice, threads).c_str(), choice.why.c_str());
 
     SDL_ShowCursor(SDL_DISABLE);
     CpuShowFn show;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "render/gl/gl_device.h"
+#include "resources/report.h"
 #include "runtime/effect_manager.h"
 #include "shell/demo_driver.h"
 #include "shell/run_span.h"
@@ -84,7 +85,7 @@ int RunBenchmark(const SOptions& options) {
     CHeadlessRun run(options.fps);
     std::string error;
     if (!run.Start(options.renderer, options.threads, &error)) {
-        std::fprintf(stderr, "quellbrook: %s\n", error.c_str());
+        Report("quellbrook", 0, error);
         return 1;
     }
     RasterDeviceSetPresentTarget(g_device, SPresentTarget());

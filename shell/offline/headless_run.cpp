@@ -1,9 +1,8 @@
 #include "shell/offline/headless_run.h"
 
-#include <cstdio>
-
 #include "audio/bass.h"
 #include "render/core/raster_direct3d.h"
+#include "resources/report.h"
 #include "shell/display_device.h"
 #include "shell/shell_globals.h"
 
@@ -39,6 +38,6 @@ bool CHeadlessRun::Start(ERenderer renderer, int threads, std::string* error) {
     if (choice.cpu) m_context.reset();
     m_rendererName = DescribeRenderer(choice, threads);
     m_rendererWhy = choice.why;
-    std::fprintf(stderr, "quellbrook: drawing with %s: %s\n", m_rendererName.c_str(), m_rendererWhy.c_str());
+    ReportF("quellbrook", 0, "drawing with %s: %s", m_rendererName.c_str(), m_rendererWhy.c_str());
     return CreateDisplayDevice(nullptr, choice, threads, nullptr, error);
 }

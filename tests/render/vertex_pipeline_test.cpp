@@ -141,31 +141,33 @@ TEST_F(VertexPipelineTest, CullingJudgesTheWindingOnScreen) {
     EXPECT_TRUE(DrawColored({cw[0], cw[1], cw[1]}, D3DPT_TRIANGLELIST, 1).empty());
 }
 
-TEST_F(VertexPipelineTest, TrianglesCrossingTheScreenEdgeAreCutAtIt) {
+// Past the screen's edge the rasteriser's scissor does the cutting: within
+// the guard band a triangle goes out whole; beyond it, it is cut at the band.
+TEST_F(VertexPipelineTest, TrianglesAreCutOnlyBeyondTheGuardBand) {
     m_device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    // On screen: apex (-100, 384), base from (512, 284) to (512, 484); red
-    // is 0 at the apex and 1 at the base.
-    const std::vector<SColorVertex> v = {
-        {-612, 0, 0, 0xFF000000}, {0, 100, 0, 0xFFFF0000}, {0, -100, 0, 0xFFFF0000}};
-    const std::vector<SRasterVertex> out = DrawColored(v, D3DPT_TRIANGLELIST, 1);
+    // On screen: apex (-100, 384), base from (512, 284) to (512, 484).
+    std::vector<SRasterVertex> out =
+        DrawColored({{-612, 0, 0, 0xFF000000}, {0, 100, 0, 0xFFFF0000}, {0, -100, 0, 0xFFFF0000}},
+                    D3DPT_TRIANGLELIST, 1);
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_FLOAT_EQ(out[0].x, -100.0f);
+    EXPECT_FLOAT_EQ(out[0].y, 384.0f);
+
+    // Apex at x = -4608 on screen, 512 pixels beyond the band's edge at
+    // -4096: cut a tenth of the way from the apex (red 0 there, 1 at the base).
+    out = DrawColored({{-5120, 0, 0, 0xFF000000}, {0, 100, 0, 0xFFFF0000}, {0, -100, 0, 0xFFFF0000}},
+                      D3DPT_TRIANGLELIST, 1);
     ASSERT_EQ(out.size(), 6u);  // the part inside is a quadrilateral
-    double area = 0.0;
     int onEdge = 0;
-    for (size_t i = 0; i < out.size(); i += 3) {
-        area += 0.5 * std::fabs(TwiceArea(out[i], out[i + 1], out[i + 2]));
-    }
     for (const SRasterVertex& p : out) {
-        EXPECT_GE(p.x, -1e-3f);
-        if (std::fabs(p.x) < 1e-3f) {
+        EXPECT_GE(p.x, -kGuardBandPixels - 1e-2f);
+        if (std::fabs(p.x + kGuardBandPixels) < 1e-2f) {
             ++onEdge;
-            // A tenth of the way from the apex: red 100 / 612 of the way up.
-            EXPECT_NEAR(p.r, 100.0 / 612.0, 1e-5);
-            EXPECT_NEAR(std::fabs(p.y - 384.0f), 100.0 * 100.0 / 612.0, 1e-3);
+            EXPECT_NEAR(p.r, 0.1, 1e-4);
+            EXPECT_NEAR(std::fabs(p.y - 384.0f), 10.0, 1e-2);
         }
     }
     EXPECT_GE(onEdge, 2);
-    // The whole triangle less the tip left of x = 0 (width 100, base 200 x 100 / 612).
-    EXPECT_NEAR(area, 612.0 * 200.0 / 2.0 - 100.0 * (200.0 * 100.0 / 612.0) / 2.0, 0.05);
 }
 
 TEST_F(VertexPipelineTest, TrianglesCrossingTheNearPlaneAreCutAtIt) {
