@@ -347,7 +347,9 @@ private:
         const size_t triangles = batch.vertices.size() / 3;
         const size_t begin = triangles * worker / batch.workers;
         const size_t end = triangles * (worker + 1) / batch.workers;
-        share.triangles.resize(end - begin);
+        // Grown only: every element used is written before it is read, and
+        // shrinking would have the next batch zero them again.
+        if (share.triangles.size() < end - begin) share.triangles.resize(end - begin);
         share.bands.resize(static_cast<size_t>(batch.bands));
         for (auto& band : share.bands) band.clear();
         if (begin == end) return;

@@ -241,14 +241,20 @@ TEST_F(BrokenInputs, MissingDisplayOrOpenGLSaysWhatToDo) {
     EXPECT_NE(noDisplay.err.find("No display"), std::string::npos) << noDisplay.err;
     EXPECT_NE(noDisplay.err.find("--capture"), std::string::npos) << noDisplay.err;
 
-    // Mesa refuses a 3.3 core context when told to offer only 3.0.
+    // Mesa refuses a 3.3 core context when told to offer only 3.0: the CPU
+    // draws instead, unless OpenGL is asked for.
     const ProgramEnv oldGL = {{"MESA_GL_VERSION_OVERRIDE", "3.0"}};
-    const SRun headless = Capture(oldGL);
+    const SRun fallback = Capture(oldGL);
+    ExpectEnded(fallback, 0, "capture without OpenGL 3.3, drawn by the CPU");
+    EXPECT_NE(fallback.err.find("drawing with cpu"), std::string::npos) << fallback.err;
+    EXPECT_NE(fallback.err.find("no OpenGL 3.3 core context"), std::string::npos) << fallback.err;
+    EXPECT_EQ(fallback.frames, 3);
+    const SRun headless = RunProgram(m_dir.Path(), {"--capture", "out", "--frames", "3", "--renderer", "gpu"}, oldGL);
     ExpectEnded(headless, 1, "capture without OpenGL 3.3");
     EXPECT_NE(headless.err.find("OpenGL 3.3 core"), std::string::npos) << headless.err;
     EXPECT_EQ(headless.frames, 0);
 
-    const SRun windowed = RunProgram(m_dir.Path(), {"--windowed"},
+    const SRun windowed = RunProgram(m_dir.Path(), {"--windowed", "--renderer", "gpu"},
                                      {{"SDL_VIDEODRIVER", "offscreen"}, {"MESA_GL_VERSION_OVERRIDE", "3.0"}});
     ExpectEnded(windowed, 1, "window without OpenGL 3.3");
     EXPECT_NE(windowed.err.find("OpenGL 3.3 core"), std::string::npos) << windowed.err;
