@@ -446,10 +446,15 @@ void CRasterDevice::BeforeWriting(uint32_t image, bool whole) {
 }
 
 void CRasterDevice::DrawDeferred() {
+    ReplayDeferred(0);
+    m_deferred.Forget();
+}
+
+void CRasterDevice::ReplayDeferred(uint32_t skipped) {
     Flush();
     uint32_t bound = m_target->image();
     for (const CDeferredCommands::SCommand& command : m_deferred.Commands()) {
-        if (command.dead) continue;
+        if (command.dead || (skipped != 0 && command.target == skipped)) continue;
         if (command.target != bound) {
             Flush();
             bound = command.target;
@@ -459,7 +464,6 @@ void CRasterDevice::DrawDeferred() {
     }
     Flush();
     if (bound != m_target->image()) m_backend->SetTarget(m_target->image());
-    m_deferred.Forget();
 }
 
 void CRasterDevice::RunDeferred(const CDeferredCommands::SCommand& command) {
@@ -519,19 +523,7 @@ void CRasterDevice::DrawHeldBack(bool exceptBackBuffer) {
         DrawDeferred();
         return;
     }
-    Flush();
-    uint32_t bound = m_target->image();
-    for (const CDeferredCommands::SCommand& command : m_deferred.Commands()) {
-        if (command.dead || command.target == backBuffer) continue;
-        if (command.target != bound) {
-            Flush();
-            bound = command.target;
-            m_backend->SetTarget(bound);
-        }
-        RunDeferred(command);
-    }
-    Flush();
-    if (bound != m_target->image()) m_backend->SetTarget(m_target->image());
+    ReplayDeferred(backBuffer);
     m_deferred.KeepOnly(backBuffer);
 }
 

@@ -179,6 +179,9 @@ private:
     // Draws everything held back, in order; one held-back command (into the
     // backend's current target).
     void DrawDeferred();
+    // Draws the held-back commands in order, leaving out those into
+    // `skipped` (0: none), and binds the current target again.
+    void ReplayDeferred(uint32_t skipped);
     void RunDeferred(const CDeferredCommands::SCommand& command);
     // Before the image is read, or written (`whole`: replaced entirely), so
     // that what was held back is drawn first where it matters.
