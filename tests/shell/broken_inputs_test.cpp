@@ -71,6 +71,19 @@ std::string EveryEffectTimeline() {
     return Timeline(lines);
 }
 
+// For runs that open a window: Mesa's driver, loaded and unloaded with the
+// window's OpenGL context, leaves allocations that the leak checker can no
+// longer put a name to (an unknown module) and so cannot be told apart from
+// ours. Leak checking is off for those runs; the rest of the sanitizers stay on.
+ProgramEnv WithWindow(ProgramEnv env) {
+    static const std::string asan = [] {
+        const char* given = std::getenv("ASAN_OPTIONS");
+        return std::string(given ? given : "") + (given && *given ? ":" : "") + "detect_leaks=0";
+    }();
+    env.emplace_back("ASAN_OPTIONS", asan.c_str());
+    return env;
+}
+
 class BrokenInputs : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -180,7 +193,7 @@ TEST_F(BrokenInputs, BrokenSongsSayWhy) {
 // A timeline saved with bare LF ends enables no "beginScene", so nothing
 // pumps messages; the signals still end the window's run, promptly.
 TEST_F(BrokenInputs, SignalsEndTheWindowedRunWhateverTheTimelineEnables) {
-    const ProgramEnv offscreen = {{"SDL_VIDEODRIVER", "offscreen"}, {"SDL_AUDIODRIVER", "dummy"}};
+    const ProgramEnv offscreen = WithWindow({{"SDL_VIDEODRIVER", "offscreen"}, {"SDL_AUDIODRIVER", "dummy"}});
     const std::string pumping = Timeline({"e 0 s i0 sbeginScene", "e 0 s i2 sendScene", "F 60000"});
     std::string bareLf = pumping;
     for (size_t at = bareLf.find('\r'); at != std::string::npos; at = bareLf.find('\r')) bareLf.erase(at, 1);
@@ -255,7 +268,7 @@ TEST_F(BrokenInputs, MissingDisplayOrOpenGLSaysWhatToDo) {
     EXPECT_EQ(headless.frames, 0);
 
     const SRun windowed = RunProgram(m_dir.Path(), {"--windowed", "--renderer", "gpu"},
-                                     {{"SDL_VIDEODRIVER", "offscreen"}, {"MESA_GL_VERSION_OVERRIDE", "3.0"}});
+                                     WithWindow({{"SDL_VIDEODRIVER", "offscreen"}, {"MESA_GL_VERSION_OVERRIDE", "3.0"}}));
     ExpectEnded(windowed, 1, "window without OpenGL 3.3");
     EXPECT_NE(windowed.err.find("OpenGL 3.3 core"), std::string::npos) << windowed.err;
 }
