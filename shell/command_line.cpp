@@ -89,14 +89,14 @@ bool ParseSeconds(const char* text, double* value) {
 }
 
 const SOptionSpec* FindLong(const std::string& name) {
-    for (const SOptionSpec& spec : kOptions)
-        if (name == spec.name) return &spec;
+    for (const SOptionSpec& entry : kOptions)
+        if (name == entry.name) return &entry;
     return nullptr;
 }
 
 const SOptionSpec* FindLetter(char letter) {
-    for (const SOptionSpec& spec : kOptions)
-        if (spec.letter != 0 && spec.letter == letter) return &spec;
+    for (const SOptionSpec& entry : kOptions)
+        if (entry.letter != 0 && entry.letter == letter) return &entry;
     return nullptr;
 }
 
@@ -114,10 +114,10 @@ struct SParsed {
     bool endGiven = false;
 };
 
-bool Apply(const SOptionSpec& spec, const std::string& shown, const char* value, SParsed* parsed,
+bool Apply(const SOptionSpec& entry, const std::string& shown, const char* value, SParsed* parsed,
            std::string* error) {
     SOptions& options = parsed->options;
-    switch (spec.option) {
+    switch (entry.option) {
         case EOption::kHelp:
             parsed->help = true;
             return true;
@@ -197,8 +197,8 @@ bool Apply(const SOptionSpec& spec, const std::string& shown, const char* value,
                 *error = shown + " needs a time in seconds from 0 to 86400, such as 12.5, not '" + value + "'";
                 return false;
             }
-            (spec.option == EOption::kStart ? options.start : options.end) = seconds;
-            if (spec.option == EOption::kEnd) parsed->endGiven = true;
+            (entry.option == EOption::kStart ? options.start : options.end) = seconds;
+            if (entry.option == EOption::kEnd) parsed->endGiven = true;
             return true;
         }
         case EOption::kAuthor:
@@ -227,39 +227,39 @@ bool ReadArguments(int argc, const char* const* argv, SParsed* parsed, std::stri
             }
             return true;
         }
-        const SOptionSpec* spec = nullptr;
+        const SOptionSpec* entry = nullptr;
         std::string shown;
         const char* inlineValue = nullptr;  // the value given in the same argument
         if (arg.compare(0, 2, "--") == 0) {
             const size_t equals = arg.find('=');
             shown = arg.substr(0, equals);
-            spec = FindLong(shown.substr(2));
+            entry = FindLong(shown.substr(2));
             if (equals != std::string::npos) inlineValue = argv[i] + equals + 1;
         } else if (arg.size() >= 2 && arg[0] == '-') {
             shown = arg.substr(0, 2);
-            spec = FindLetter(arg[1]);
+            entry = FindLetter(arg[1]);
             if (arg.size() > 2) inlineValue = argv[i] + 2;
         } else {
             *error = "unexpected argument '" + arg + "'";
             return false;
         }
-        if (!spec) {
+        if (!entry) {
             *error = "unknown option '" + shown + "'";
             return false;
         }
         const char* value = nullptr;
-        if (spec->value) {
+        if (entry->value) {
             value = inlineValue;
             if (!value && i + 1 < argc) value = argv[++i];
             if (!value || !*value) {
-                *error = shown + " needs " + spec->value;
+                *error = shown + " needs " + entry->value;
                 return false;
             }
         } else if (inlineValue) {
             *error = shown + " takes no value";
             return false;
         }
-        if (!Apply(*spec, shown, value, parsed, error)) return false;
+        if (!Apply(*entry, shown, value, parsed, error)) return false;
     }
     return true;
 }
