@@ -102,6 +102,19 @@ protected:
         return MakeTexture(4, 4, bgra);
     }
 
+    // A square render target and its surface, with the back buffer to go
+    // back to; null when the device refuses it.
+    IDirect3DTexture8* RenderTarget(UINT size, IDirect3DSurface8** surface, IDirect3DSurface8** backBuffer) {
+        IDirect3DTexture8* target = nullptr;
+        EXPECT_EQ(m_device->CreateTexture(size, size, 0, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                          &target),
+                  D3D_OK);
+        if (!target) return nullptr;
+        m_device->GetRenderTarget(backBuffer);
+        target->GetSurfaceLevel(0, surface);
+        return target;
+    }
+
     // The pixels of a surface, read by copying it into a lockable texture.
     std::vector<uint8_t> ReadSurface(IDirect3DSurface8* surface) {
         const int w = static_cast<int>(surface->Width()), h = static_cast<int>(surface->Height());
@@ -399,16 +412,12 @@ TEST_F(GLDeviceTest, DirectionalLightAndAmbient) {
 }
 
 TEST_F(GLDeviceTest, RenderTargetViewportCopyAndOrientation) {
-    IDirect3DTexture8* target = nullptr;
-    ASSERT_EQ(m_device->CreateTexture(256, 256, 0, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
-                                      &target),
-              D3D_OK);
-    D3DLOCKED_RECT locked{};
-    EXPECT_EQ(target->LockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL) << "render targets do not lock";
     IDirect3DSurface8* backBuffer = nullptr;
     IDirect3DSurface8* surface = nullptr;
-    m_device->GetRenderTarget(&backBuffer);
-    target->GetSurfaceLevel(0, &surface);
+    IDirect3DTexture8* target = RenderTarget(256, &surface, &backBuffer);
+    ASSERT_NE(target, nullptr);
+    D3DLOCKED_RECT locked{};
+    EXPECT_EQ(target->LockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL) << "render targets do not lock";
     Ortho(640, 480);
     FlatStates();
     m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
@@ -693,15 +702,11 @@ TEST_F(GLDeviceTest, PresentCountsAndHandsOverTheFrame) {
 // A hidden device holds drawing back: what a later full clear wipes, or what
 // is never looked at, is never drawn; the rest comes out as if drawn at once.
 TEST_F(GLDeviceTest, HiddenDrawingIsDrawnOnlyWhereItCanBeSeen) {
-    IDirect3DTexture8* target = nullptr;
-    ASSERT_EQ(m_device->CreateTexture(64, 64, 0, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
-                                      &target),
-              D3D_OK);
-    IDirect3DTexture8* red = SolidTexture(Argb(255, 255, 0, 0));
     IDirect3DSurface8* backBuffer = nullptr;
     IDirect3DSurface8* surface = nullptr;
-    m_device->GetRenderTarget(&backBuffer);
-    target->GetSurfaceLevel(0, &surface);
+    IDirect3DTexture8* target = RenderTarget(64, &surface, &backBuffer);
+    ASSERT_NE(target, nullptr);
+    IDirect3DTexture8* red = SolidTexture(Argb(255, 255, 0, 0));
     Ortho(640, 480);
     FlatStates();
     int shown = 0;
