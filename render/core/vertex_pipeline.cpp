@@ -170,12 +170,12 @@ float PlaneDistance(const SClipVertex& v, int plane, float guardX, float guardY)
 // Bits 0-5: outside the clipping planes above; bits 6-9: outside the view
 // volume's sides in x and y (the target's edges).
 unsigned Outcode(const SClipVertex& v, float guardX, float guardY) {
-    unsigned code = 0;
-    for (int plane = 0; plane < 6; ++plane) {
-        if (PlaneDistance(v, plane, guardX, guardY) < 0.0f) code |= 1u << plane;
-        if (plane < 4 && PlaneDistance(v, plane, 1.0f, 1.0f) < 0.0f) code |= 1u << (plane + 6);
-    }
-    return code;
+    // Written out, plane by plane as PlaneDistance has them: every vertex of
+    // every draw comes through here.
+    const auto outside = [](float distance, int bit) { return distance < 0.0f ? 1u << bit : 0u; };
+    return outside(guardX * v.w + v.x, 0) | outside(guardX * v.w - v.x, 1) | outside(guardY * v.w + v.y, 2) |
+           outside(guardY * v.w - v.y, 3) | outside(v.z, 4) | outside(v.w - v.z, 5) | outside(v.w + v.x, 6) |
+           outside(v.w - v.x, 7) | outside(v.w + v.y, 8) | outside(v.w - v.y, 9);
 }
 
 // A triangle clipped by six planes has at most 3 + 6 corners.
@@ -189,7 +189,7 @@ int ClipPolygon(SClipVertex* poly, int count, unsigned planes, float guardX, flo
         int outCount = 0;
         for (int i = 0; i < count; ++i) {
             const SClipVertex& a = poly[i];
-            const SClipVertex& b = poly[(i + 1) % count];
+            const SClipVertex& b = poly[i + 1 < count ? i + 1 : 0];
             const float da = PlaneDistance(a, plane, guardX, guardY);
             const float db = PlaneDistance(b, plane, guardX, guardY);
             if (da >= 0.0f) next[outCount++] = a;
@@ -257,7 +257,7 @@ public:
         double area = 0.0;
         for (int i = 0; i < count; ++i) {
             const SRasterVertex& p = screen[i];
-            const SRasterVertex& q = screen[(i + 1) % count];
+            const SRasterVertex& q = screen[i + 1 < count ? i + 1 : 0];
             area += static_cast<double>(p.x) * q.y - static_cast<double>(q.x) * p.y;
         }
         if (area == 0.0) return;
