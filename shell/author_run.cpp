@@ -1,6 +1,8 @@
 #include "shell/author_run.h"
 
+#include <chrono>
 #include <cstring>
+#include <iterator>
 
 #include "shell/shell_globals.h"
 
@@ -19,8 +21,10 @@ CAuthorRun::~CAuthorRun() { g_timer.SetSource(nullptr); }
 
 void CAuthorRun::Start() { Keep(0); }
 
-void CAuthorRun::Keep(int64_t frame) {
-    SCheckpoint& checkpoint = m_checkpoints[frame];
+void CAuthorRun::Keep(int64_t frame) { Capture(&m_checkpoints[frame]); }
+
+void CAuthorRun::Capture(SCheckpoint* into) {
+    SCheckpoint& checkpoint = *into;
     checkpoint.loop = m_loop;
     checkpoint.shownSong = m_shownSong;
     checkpoint.begun = m_begun;
@@ -85,9 +89,15 @@ void CAuthorRun::Seek(int64_t frame) {
     if (frame < 0) frame = 0;
     auto checkpoint = m_checkpoints.upper_bound(frame);
     --checkpoint;  // the start's is always there
+    const bool fromAhead = m_ahead && m_aheadNext > checkpoint->first && m_aheadNext <= frame;
+    const int64_t nearest = fromAhead ? m_aheadNext : checkpoint->first;
     // Already on the way there: no need to go back.
-    if (m_stale || m_ended || !(m_next <= frame && m_next >= checkpoint->first)) {
-        Restore(checkpoint->second, checkpoint->first);
+    if (m_stale || m_ended || !(m_next <= frame && m_next >= nearest)) {
+        if (fromAhead) {
+            Restore(*m_ahead, m_aheadNext);
+        } else {
+            Restore(checkpoint->second, checkpoint->first);
+        }
     }
     while (m_next < frame && Advance(false)) {
     }
@@ -142,4 +152,35 @@ void CAuthorRun::AfterReload(bool picturesChanged) {
     }
     m_oldEvents.clear();
     m_stale = true;
+    m_ahead.reset();
+    m_aheadDone = false;
+}
+
+bool CAuthorRun::LookAhead(double seconds) {
+    // A stale live state is about to be left for the edited timeline's.
+    if (m_aheadDone || m_stale) return false;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    SCheckpoint live;
+    Capture(&live);
+    const int64_t liveNext = m_next;
+    const bool liveEnded = m_ended;
+    const auto furthest = std::prev(m_checkpoints.end());
+    if (m_ahead && m_aheadNext > furthest->first) {
+        Restore(*m_ahead, m_aheadNext);
+    } else {
+        Restore(furthest->second, furthest->first);
+    }
+    while (Advance(false) && std::chrono::steady_clock::now() < until) {
+    }
+    if (m_ended) {
+        m_aheadDone = true;
+        m_ahead.reset();
+    } else {
+        if (!m_ahead) m_ahead = std::make_unique<SCheckpoint>();
+        Capture(m_ahead.get());
+        m_aheadNext = m_next;
+    }
+    Restore(live, liveNext);
+    m_ended = liveEnded;
+    return !m_aheadDone;
 }

@@ -42,6 +42,12 @@ public:
     // start's (render targets drawn from them are in the others).
     void BeforeReload();
     void AfterReload(bool picturesChanged);
+    // Runs on, hidden, from the furthest moment reached so far for about
+    // `seconds`, keeping checkpoints on the way, then comes back to the frame
+    // shown exactly as it was: spare time spent so that a later seek to a
+    // moment not yet reached starts from a checkpoint near it. False when
+    // there is nothing left to do (every checkpoint up to the end is made).
+    bool LookAhead(double seconds);
 
     int Fps() const { return m_fps; }
     // The frame drawn last (-1 before the first), the next one to draw.
@@ -68,6 +74,7 @@ private:
     };
 
     void Keep(int64_t frame);
+    void Capture(SCheckpoint* checkpoint);
     void Restore(const SCheckpoint& checkpoint, int64_t frame);
 
     int m_fps;
@@ -81,4 +88,8 @@ private:
     std::map<int64_t, SCheckpoint> m_checkpoints;
     std::vector<CScriptEvent> m_oldEvents;  // the timeline before a reload
     bool m_stale = false;  // the live state is of a timeline read over since
+    // Where looking ahead stopped, when that is past every checkpoint.
+    std::unique_ptr<SCheckpoint> m_ahead;
+    int64_t m_aheadNext = 0;
+    bool m_aheadDone = false;  // it reached the timeline's end
 };

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -57,27 +58,39 @@ protected:
     }
     static size_t Hash(const std::string& frame) { return std::hash<std::string>()(frame); }
 
+    // Loads the timeline and starts the run at 0.
+    void Load(CAuthorRun* run) {
+        std::string error;
+        ASSERT_TRUE(g_effectManager.Load("script.txt", 640, 480, &error)) << error;
+        RegisterEffects(&g_effectManager);
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        g_timer.Start();
+        run->Start();
+    }
+
+    // Plays on to the timeline's end, keeping each frame and the song time
+    // a run from 0 has for it.
+    void PlayToEnd(CAuthorRun* run, std::vector<size_t>* frames, std::vector<double>* song) {
+        while (run->Advance(true)) {
+            song->push_back(run->ShownSongSeconds());
+            frames->push_back(Hash(Frame()));
+        }
+        ASSERT_EQ(frames->size(), 180u);
+    }
+
     CTempDir m_dir;
 };
 
 TEST_F(AuthorMode, SeeksPausesLoopsAndReloadsShowTheFramesOfARunFromZero) {
     CWorkingDir here(m_dir.Path());
     std::string error;
-    ASSERT_TRUE(g_effectManager.Load("script.txt", 640, 480, &error)) << error;
-    RegisterEffects(&g_effectManager);
-    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     CAuthorRun run(kFps);
-    g_timer.Start();
-    run.Start();
-
-    // The run from 0, frame by frame.
     std::vector<size_t> frames;
     std::vector<double> song;
-    while (run.Advance(true)) {
-        song.push_back(run.ShownSongSeconds());
-        frames.push_back(Hash(Frame()));
-    }
-    ASSERT_EQ(frames.size(), 180u);
+    Load(&run);
+    if (HasFatalFailure()) return;
+    PlayToEnd(&run, &frames, &song);
+    if (HasFatalFailure()) return;
     EXPECT_EQ(song[0], 2.0 / kFps) << "the music starts with the timer";
     EXPECT_GE(run.Checkpoints(), 3u);
 
@@ -200,3 +213,48 @@ TEST_F(AuthorMode, SeeksPausesLoopsAndReloadsShowTheFramesOfARunFromZero) {
 }
 
 }  // namespace
+
+// Spare time runs ahead without disturbing what is shown; a seek then starts
+// from the furthest point reached, or from a checkpoint made on the way.
+TEST_F(AuthorMode, LookingAheadLeavesTheFrameShownAndSeeksFromWhereItGot) {
+    CWorkingDir here(m_dir.Path());
+    CAuthorRun run(kFps);
+    Load(&run);
+    if (HasFatalFailure()) return;
+    CMusicLog music;
+    CAuthorControl control(&run, &music, [](std::string*, bool*) { return true; });
+    control.Begin(20, 0.0);
+    std::map<int64_t, size_t> seen;
+
+    // A frame at a time: it gets as far as 20 frames on, past no checkpoint.
+    const size_t at20 = Hash(Frame());
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(run.LookAhead(0.0));
+    ASSERT_EQ(run.Shown(), 20);
+    EXPECT_EQ(Hash(Frame()), at20) << "the frame shown stays";
+    ASSERT_TRUE(run.Advance(true));
+    seen[21] = Hash(Frame());  // played on from the state left as it was
+    control.Begin(30, 0.0);
+    seen[30] = Hash(Frame());
+    EXPECT_EQ(run.Checkpoints(), 1u);
+
+    // Then to the end, with a checkpoint every 5 s of it.
+    while (run.LookAhead(10.0)) {
+    }
+    EXPECT_EQ(run.Checkpoints(), 3u);
+    EXPECT_EQ(run.Shown(), 30);
+    EXPECT_EQ(Hash(Frame()), seen[30]);
+    for (const int64_t frame : {170, 76, 179, 149}) {
+        control.Begin(frame, 0.0);
+        seen[frame] = Hash(Frame());
+    }
+    EXPECT_FALSE(run.LookAhead(10.0));
+
+    std::vector<size_t> frames;
+    std::vector<double> song;
+    control.Begin(0, 0.0);
+    frames.push_back(Hash(Frame()));
+    PlayToEnd(&run, &frames, &song);
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(frames[20], at20);
+    for (const auto& [frame, hash] : seen) EXPECT_EQ(hash, frames[static_cast<size_t>(frame)]) << frame;
+}
