@@ -416,7 +416,7 @@ void CRasterDevice::Submit(const SFixedFunctionState& fixed, const SRasterState&
     if (!m_batch.empty() && state != m_batchState) Flush();
     m_batchState = state;
     ProcessPrimitives(fixed, targetWidth, targetHeight, vertices, stride, layout, type, primitiveCount,
-                      &m_batch);
+                      &m_scratch, &m_batch);
     if (m_batch.size() >= kMaxBatchVertices) Flush();
 }
 

@@ -203,6 +203,7 @@ private:
     std::unordered_set<CRasterTexture*> m_copiedInto;  // textures drawing has changed
 
     std::vector<SRasterVertex> m_batch;
+    SPrimitiveScratch m_scratch;
     SRasterState m_batchState;
 
     SPresentTarget m_presentTarget;

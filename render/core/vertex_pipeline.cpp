@@ -6,14 +6,6 @@
 
 namespace {
 
-// A vertex in homogeneous clip space (Direct3D's: -w <= x, y <= w,
-// 0 <= z <= w) with its lit colour and texture coordinates.
-struct SClipVertex {
-    float x, y, z, w;
-    float r, g, b, a;
-    float u, v;
-};
-
 struct SVec3 {
     float x, y, z;
 };
@@ -51,7 +43,17 @@ void NormalMatrix(const D3DMATRIX& m, float out[3][3]) {
     out[2][2] = (a * e - b * d) * k;
 }
 
-float Channel(D3DCOLOR c, int shift) { return static_cast<float>((c >> shift) & 0xFF) / 255.0f; }
+// The quotients k / 255 the division gives, looked up: four divisions a
+// vertex were a good part of transforming it.
+struct SChannelTable {
+    SChannelTable() {
+        for (int k = 0; k < 256; ++k) value[k] = static_cast<float>(k) / 255.0f;
+    }
+    float value[256];
+};
+const SChannelTable kChannels;
+
+float Channel(D3DCOLOR c, int shift) { return kChannels.value[(c >> shift) & 0xFF]; }
 
 float Clamp01(float v) { return std::min(1.0f, std::max(0.0f, v)); }
 
@@ -213,12 +215,16 @@ constexpr unsigned kNotFinite = 1u << 10;
 // of a strip or fan share it.
 class CTriangleSink {
 public:
-    CTriangleSink(D3DCULL cull, int width, int height, const std::vector<SClipVertex>& clip,
-                  std::vector<SRasterVertex>* out)
+    // Works in the scratch's codes and screen, its clip holding the draw's
+    // transformed vertices.
+    CTriangleSink(D3DCULL cull, int width, int height, SPrimitiveScratch* scratch, std::vector<SRasterVertex>* out)
         : m_cull(cull), m_halfWidth(0.5f * static_cast<float>(width)),
           m_halfHeight(0.5f * static_cast<float>(height)),
           m_guardX(1.0f + kGuardBandPixels / m_halfWidth), m_guardY(1.0f + kGuardBandPixels / m_halfHeight),
-          m_clip(clip), m_codes(clip.size()), m_screen(clip.size()), m_out(out) {
+          m_clip(scratch->clip), m_codes(scratch->codes), m_screen(scratch->screen), m_out(out) {
+        const std::vector<SClipVertex>& clip = m_clip;
+        m_codes.resize(clip.size());
+        m_screen.resize(clip.size());
         for (size_t i = 0; i < clip.size(); ++i) {
             const SClipVertex& v = clip[i];
             m_codes[i] = IsFinite(v) ? Outcode(v, m_guardX, m_guardY) : kNotFinite;
@@ -291,8 +297,10 @@ private:
     float m_guardX;
     float m_guardY;
     const std::vector<SClipVertex>& m_clip;
-    std::vector<unsigned> m_codes;
-    std::vector<SRasterVertex> m_screen;
+    std::vector<unsigned>& m_codes;
+    // Set only for vertices inside the clipping volume with w > 0, the only
+    // ones read.
+    std::vector<SRasterVertex>& m_screen;
     std::vector<SRasterVertex>* m_out;
 };
 
@@ -331,15 +339,16 @@ uint64_t TriangleVertexCount(D3DPRIMITIVETYPE type, uint64_t primitiveCount) {
 
 void ProcessPrimitives(const SFixedFunctionState& state, int targetWidth, int targetHeight,
                        const uint8_t* vertices, int stride, const SVertexLayout& layout,
-                       D3DPRIMITIVETYPE type, uint32_t primitiveCount,
+                       D3DPRIMITIVETYPE type, uint32_t primitiveCount, SPrimitiveScratch* scratch,
                        std::vector<SRasterVertex>* out) {
     const uint64_t count = TriangleVertexCount(type, primitiveCount);
     if (count == 0) return;
     const CTransformer transformer(state, layout);
-    std::vector<SClipVertex> clip(count);
+    std::vector<SClipVertex>& clip = scratch->clip;
+    clip.resize(count);
     for (uint64_t i = 0; i < count; ++i) clip[i] = transformer.Transform(vertices + i * stride);
 
-    CTriangleSink sink(state.cull, targetWidth, targetHeight, clip, out);
+    CTriangleSink sink(state.cull, targetWidth, targetHeight, scratch, out);
     for (uint32_t t = 0; t < primitiveCount; ++t) {
         switch (type) {
             case D3DPT_TRIANGLELIST: sink.Add(3 * t, 3 * t + 1, 3 * t + 2); break;

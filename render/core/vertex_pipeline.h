@@ -37,6 +37,22 @@ struct SVertexLayout {
     int texCoord = -1;
 };
 
+// A vertex in homogeneous clip space (Direct3D's: -w <= x, y <= w,
+// 0 <= z <= w) with its lit colour and texture coordinates.
+struct SClipVertex {
+    float x, y, z, w;
+    float r, g, b, a;
+    float u, v;
+};
+
+// A draw's working space, kept by the caller from draw to draw so that
+// drawing allocates nothing once it has seen its largest draw.
+struct SPrimitiveScratch {
+    std::vector<SClipVertex> clip;
+    std::vector<unsigned> codes;  // clipping outcodes
+    std::vector<SRasterVertex> screen;
+};
+
 // False for formats without a position or with components this device
 // does not draw (only XYZ, NORMAL, DIFFUSE and TEX1 are known).
 bool DescribeVertexFormat(DWORD fvf, SVertexLayout* layout);
@@ -50,5 +66,5 @@ uint64_t TriangleVertexCount(D3DPRIMITIVETYPE type, uint64_t primitiveCount);
 // vertices, `stride` bytes apart, laid out as `layout` says.
 void ProcessPrimitives(const SFixedFunctionState& state, int targetWidth, int targetHeight,
                        const uint8_t* vertices, int stride, const SVertexLayout& layout,
-                       D3DPRIMITIVETYPE type, uint32_t primitiveCount,
+                       D3DPRIMITIVETYPE type, uint32_t primitiveCount, SPrimitiveScratch* scratch,
                        std::vector<SRasterVertex>* out);
