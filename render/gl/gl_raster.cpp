@@ -28,14 +28,18 @@ layout(location = 2) in vec2 aTexCoord;
 uniform vec2 uTargetSize;
 uniform vec2 uShift;
 COLOR_INTERPOLATION out vec4 vColor;
+#if HAS_TEXTURE
 out vec2 vTexCoord;
+#endif
 void main() {
     float w = 1.0 / aPosition.w;
     // Row 0 of every image is its top row, so screen y maps to GL y unflipped.
     vec2 ndc = (aPosition.xy + uShift) / uTargetSize * 2.0 - 1.0;
     gl_Position = vec4(ndc * w, (aPosition.z * 2.0 - 1.0) * w, w);
     vColor = aColor;
+#if HAS_TEXTURE
     vTexCoord = aTexCoord;
+#endif
 }
 )";
 
@@ -48,7 +52,9 @@ void main() {
 // interpolation at all.
 const char* const kFragmentShader = R"(
 COLOR_INTERPOLATION in vec4 vColor;
+#if HAS_TEXTURE
 in vec2 vTexCoord;
+#endif
 uniform sampler2D uTexture;
 uniform vec2 uCentreError;
 out vec4 fragColor;
@@ -128,6 +134,12 @@ const char* InterpolationDefine(bool flatColor) {
                      : "#define COLOR_INTERPOLATION smooth\n";
 }
 
+// Untextured programs pass no texture coordinates on, so that llvmpipe's
+// geometry stage neither fetches nor sets them up.
+const char* TextureDefine(bool hasTexture) {
+    return hasTexture ? "#define HAS_TEXTURE 1\n" : "#define HAS_TEXTURE 0\n";
+}
+
 // True when each triangle's three vertices carry one colour.
 bool TrianglesHaveOneColour(const SRasterVertex* vertices, size_t count) {
     auto same = [](const SRasterVertex& a, const SRasterVertex& b) {
@@ -145,9 +157,8 @@ std::string FragmentDefines(const SShaderKey& k) {
     return "#define COLOR_OP " + std::to_string(k.colorOp) + "\n#define COLOR_ARG1 " +
            std::to_string(k.colorArg1) + "\n#define COLOR_ARG2 " + std::to_string(k.colorArg2) +
            "\n#define ALPHA_OP " + std::to_string(k.alphaOp) + "\n#define ALPHA_ARG1 " +
-           std::to_string(k.alphaArg1) + "\n#define ALPHA_ARG2 " + std::to_string(k.alphaArg2) +
-           "\n#define HAS_TEXTURE " + (k.hasTexture ? "1" : "0") + "\n" +
-           InterpolationDefine(k.flatColor);
+           std::to_string(k.alphaArg1) + "\n#define ALPHA_ARG2 " + std::to_string(k.alphaArg2) + "\n" +
+           TextureDefine(k.hasTexture) + InterpolationDefine(k.flatColor);
 }
 
 GLenum BlendFactor(D3DBLEND blend) {
@@ -220,7 +231,9 @@ public:
     ~CGLRasterBackend() override {
         for (auto& entry : m_images) Release(&entry.second);
         for (auto& entry : m_programs) glDeleteProgram(entry.second.program);
-        for (GLuint shader : m_vertexShaders) glDeleteShader(shader);
+        for (const auto& shaders : m_vertexShaders) {
+            for (GLuint shader : shaders) glDeleteShader(shader);
+        }
         glDeleteBuffers(1, &m_vertexBuffer);
         glDeleteVertexArrays(1, &m_vertexArray);
         glDeleteSamplers(1, &m_sampler);
@@ -228,10 +241,14 @@ public:
 
     bool Init(std::string* error) {
         for (bool flatColor : {false, true}) {
-            GLuint& shader = m_vertexShaders[flatColor];
-            shader = CompileShader(GL_VERTEX_SHADER,
-                                   {kVersion, InterpolationDefine(flatColor), kVertexShader}, error);
-            if (!shader) return false;
+            for (bool hasTexture : {false, true}) {
+                GLuint& shader = m_vertexShaders[flatColor][hasTexture];
+                shader = CompileShader(GL_VERTEX_SHADER,
+                                       {kVersion, InterpolationDefine(flatColor), TextureDefine(hasTexture),
+                                        kVertexShader},
+                                       error);
+                if (!shader) return false;
+            }
         }
         // The program of the default stage state, so that a driver refusing
         // the shaders is found at start-up.
@@ -446,7 +463,7 @@ private:
             CompileShader(GL_FRAGMENT_SHADER, {kVersion, defines.c_str(), kFragmentShader}, error);
         if (!fs) return &entry;
         const GLuint program = glCreateProgram();
-        glAttachShader(program, m_vertexShaders[key.flatColor]);
+        glAttachShader(program, m_vertexShaders[key.flatColor][key.hasTexture]);
         glAttachShader(program, fs);
         glLinkProgram(program);
         glDeleteShader(fs);
@@ -535,7 +552,7 @@ private:
         *image = SImage();
     }
 
-    GLuint m_vertexShaders[2] = {};  // smooth and flat colour
+    GLuint m_vertexShaders[2][2] = {};  // [flat colour][textured]
     std::unordered_map<SShaderKey, SProgram, SShaderKeyHash> m_programs;
     GLuint m_vertexArray = 0;
     GLuint m_vertexBuffer = 0;
