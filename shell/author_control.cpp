@@ -104,11 +104,6 @@ bool CAuthorControl::Update(double now) {
     return shown;
 }
 
-double CAuthorControl::SpareSeconds(double now) const {
-    if (Paused()) return 86400.0;
-    return m_run->ShownSongSeconds() + 1.0 / m_run->Fps() - PlayClock(now);
-}
-
 std::string CAuthorControl::Title() const {
     std::string title = "Quellbrook  " + Clock(m_run->Shown(), m_run->Fps()) + "  frame " +
                         std::to_string(m_run->Shown() < 0 ? 0 : m_run->Shown());

@@ -46,8 +46,6 @@ public:
     // Runs the frames due by `now`: the latest shown, any before it hidden
     // (a frame that took longer than the step). True when a frame was shown.
     bool Update(double now);
-    // Seconds until the next frame is due (a day while paused).
-    double SpareSeconds(double now) const;
 
     bool Paused() const { return m_paused || m_run->Ended(); }
     bool Looping() const { return m_looping; }

@@ -2,7 +2,6 @@
 
 #include <SDL.h>
 
-#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -28,10 +27,11 @@ namespace {
 constexpr double kQuietSeconds = 0.1;
 // How often a held frame is shown again (a window uncovered, resized).
 constexpr double kRepaintSeconds = 0.1;
-// Spare time goes to running ahead, in slices short enough that keys are
-// answered at once, and ending early enough that the next frame is on time.
+// While paused the time goes to running ahead, in slices short enough that
+// keys are answered at once. Not while playing: one hidden frame can take
+// tens of milliseconds (a checkpoint drawing what the frames before it
+// held back), and the picture would stall.
 constexpr double kLookAheadSlice = 0.03;
-constexpr double kLookAheadMargin = 0.004;
 constexpr const char* kTimeline = "script.txt";
 
 double Now() {
@@ -136,8 +136,7 @@ void AuthorLoop(const SOptions& options, CAuthorRun* run, CAuthorControl* contro
             g_device->Present(nullptr, nullptr, nullptr, nullptr);
             lastShown = Now();
         } else {
-            const double spare = std::min(control->SpareSeconds(Now()) - kLookAheadMargin, kLookAheadSlice);
-            if (spare <= 0.0 || !run->LookAhead(spare)) SDL_Delay(1);
+            if (!control->Paused() || !run->LookAhead(kLookAheadSlice)) SDL_Delay(1);
         }
         if (control->Title() != title) {
             title = control->Title();

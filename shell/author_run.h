@@ -43,10 +43,11 @@ public:
     void BeforeReload();
     void AfterReload(bool picturesChanged);
     // Runs on, hidden, from the furthest moment reached so far for about
-    // `seconds`, keeping checkpoints on the way, then comes back to the frame
-    // shown exactly as it was: spare time spent so that a later seek to a
-    // moment not yet reached starts from a checkpoint near it. False when
-    // there is nothing left to do (every checkpoint up to the end is made).
+    // `seconds` (at least one frame), keeping checkpoints on the way, then
+    // comes back to the frame shown exactly as it was: idle time spent so
+    // that a later seek to a moment not yet reached starts from a
+    // checkpoint near it. False when there is nothing left to do (every
+    // checkpoint up to the end is made).
     bool LookAhead(double seconds);
 
     int Fps() const { return m_fps; }
