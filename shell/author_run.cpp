@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 #include <iterator>
+#include <limits>
 
 #include "shell/shell_globals.h"
 
@@ -85,20 +86,17 @@ bool CAuthorRun::Advance(bool shown) {
     return drawn;
 }
 
+CAuthorRun::SSaved CAuthorRun::LatestSaved(int64_t frame) const {
+    const auto checkpoint = std::prev(m_checkpoints.upper_bound(frame));  // the start's is always there
+    if (m_ahead && m_aheadNext > checkpoint->first && m_aheadNext <= frame) return {m_ahead.get(), m_aheadNext};
+    return {&checkpoint->second, checkpoint->first};
+}
+
 void CAuthorRun::Seek(int64_t frame) {
     if (frame < 0) frame = 0;
-    auto checkpoint = m_checkpoints.upper_bound(frame);
-    --checkpoint;  // the start's is always there
-    const bool fromAhead = m_ahead && m_aheadNext > checkpoint->first && m_aheadNext <= frame;
-    const int64_t nearest = fromAhead ? m_aheadNext : checkpoint->first;
+    const SSaved from = LatestSaved(frame);
     // Already on the way there: no need to go back.
-    if (m_stale || m_ended || !(m_next <= frame && m_next >= nearest)) {
-        if (fromAhead) {
-            Restore(*m_ahead, m_aheadNext);
-        } else {
-            Restore(checkpoint->second, checkpoint->first);
-        }
-    }
+    if (m_stale || m_ended || !(m_next <= frame && m_next >= from.frame)) Restore(*from.state, from.frame);
     while (m_next < frame && Advance(false)) {
     }
     // Past the end: the last frame again, from its own state.
@@ -164,12 +162,8 @@ bool CAuthorRun::LookAhead(double seconds) {
     Capture(&live);
     const int64_t liveNext = m_next;
     const bool liveEnded = m_ended;
-    const auto furthest = std::prev(m_checkpoints.end());
-    if (m_ahead && m_aheadNext > furthest->first) {
-        Restore(*m_ahead, m_aheadNext);
-    } else {
-        Restore(furthest->second, furthest->first);
-    }
+    const SSaved furthest = LatestSaved(std::numeric_limits<int64_t>::max());
+    Restore(*furthest.state, furthest.frame);
     while (Advance(false) && std::chrono::steady_clock::now() < until) {
     }
     if (m_ended) {

@@ -74,6 +74,13 @@ private:
         std::shared_ptr<const SRasterDeviceState> device;
     };
 
+    // A state to run on from: a checkpoint, or where looking ahead stopped.
+    struct SSaved {
+        const SCheckpoint* state;
+        int64_t frame;
+    };
+    // The latest one at or before `frame`.
+    SSaved LatestSaved(int64_t frame) const;
     void Keep(int64_t frame);
     void Capture(SCheckpoint* checkpoint);
     void Restore(const SCheckpoint& checkpoint, int64_t frame);
