@@ -77,32 +77,35 @@ public:
         }
     }
 
-    SClipVertex Transform(const uint8_t* in) const {
+    // Writes each member of *out in place: returning the colour as a value
+    // and copying it on stalled the store forwarding of every vertex.
+    void Transform(const uint8_t* in, SClipVertex* out) const {
         float p[3];
         std::memcpy(p, in, sizeof p);
-        SClipVertex out;
         const D3DMATRIX& m = m_wvp;
-        out.x = p[0] * m._11 + p[1] * m._21 + p[2] * m._31 + m._41;
-        out.y = p[0] * m._12 + p[1] * m._22 + p[2] * m._32 + m._42;
-        out.z = p[0] * m._13 + p[1] * m._23 + p[2] * m._33 + m._43;
-        out.w = p[0] * m._14 + p[1] * m._24 + p[2] * m._34 + m._44;
+        out->x = p[0] * m._11 + p[1] * m._21 + p[2] * m._31 + m._41;
+        out->y = p[0] * m._12 + p[1] * m._22 + p[2] * m._32 + m._42;
+        out->z = p[0] * m._13 + p[1] * m._23 + p[2] * m._33 + m._43;
+        out->w = p[0] * m._14 + p[1] * m._24 + p[2] * m._34 + m._44;
 
         D3DCOLOR diffuse = 0xFFFFFFFFu;  // what a vertex without a colour has
         if (m_layout.diffuse >= 0) std::memcpy(&diffuse, in + m_layout.diffuse, 4);
-        const D3DCOLORVALUE c = m_state.lighting ? Light(in, diffuse) : ColorValue(diffuse);
-        out.r = c.r;
-        out.g = c.g;
-        out.b = c.b;
-        out.a = c.a;
+        if (m_state.lighting) {
+            Light(in, diffuse, out);
+        } else {
+            out->r = Channel(diffuse, 16);
+            out->g = Channel(diffuse, 8);
+            out->b = Channel(diffuse, 0);
+            out->a = Channel(diffuse, 24);
+        }
 
-        out.u = out.v = 0.0f;
+        out->u = out->v = 0.0f;
         if (m_layout.texCoord >= 0) {
             float uv[2];
             std::memcpy(uv, in + m_layout.texCoord, sizeof uv);
-            out.u = uv[0];
-            out.v = uv[1];
+            out->u = uv[0];
+            out->v = uv[1];
         }
-        return out;
     }
 
 private:
@@ -111,7 +114,7 @@ private:
         SVec3 toLight;  // -Direction, normalised
     };
 
-    D3DCOLORVALUE Light(const uint8_t* in, D3DCOLOR vertexColor) const {
+    void Light(const uint8_t* in, D3DCOLOR vertexColor, SClipVertex* out) const {
         SVec3 n{0.0f, 0.0f, 0.0f};  // a vertex without a normal gets no diffuse light
         if (m_layout.normal >= 0) {
             float v[3];
@@ -137,7 +140,10 @@ private:
             g += L.Ambient.g * mat.Ambient.g + L.Diffuse.g * diffuse.g * ndotl;
             b += L.Ambient.b * mat.Ambient.b + L.Diffuse.b * diffuse.b * ndotl;
         }
-        return {Clamp01(r), Clamp01(g), Clamp01(b), Clamp01(diffuse.a)};
+        out->r = Clamp01(r);
+        out->g = Clamp01(g);
+        out->b = Clamp01(b);
+        out->a = Clamp01(diffuse.a);
     }
 
     const SFixedFunctionState& m_state;
@@ -241,34 +247,36 @@ public:
         // 0-3 are implied by 6-9, 4 and 5 are the view volume's own.
         if ((ca & cb & cc & 0x3F0u) != 0) return;
         const unsigned cut = (ca | cb | cc) & 0x3Fu;
+        if (cut != 0) {
+            AddClipped(ia, ib, ic, cut);
+            return;
+        }
+        // Only the eye point itself can be left with w = 0; it has no place
+        // on screen.
+        if (!(m_clip[ia].w > 0.0f) || !(m_clip[ib].w > 0.0f) || !(m_clip[ic].w > 0.0f)) return;
+        // Most triangles need no clipping: they go from the shared screen
+        // vertices straight to the output.
+        const SRasterVertex* corners[3] = {&m_screen[ia], &m_screen[ib], &m_screen[ic]};
+        if (!Culled(corners, 3)) {
+            m_out->push_back(*corners[0]);
+            m_out->push_back(*corners[1]);
+            m_out->push_back(*corners[2]);
+        }
+    }
+
+private:
+    void AddClipped(size_t ia, size_t ib, size_t ic, unsigned cut) {
+        SClipVertex poly[kMaxPolygon] = {m_clip[ia], m_clip[ib], m_clip[ic]};
+        const int count = ClipPolygon(poly, 3, cut, m_guardX, m_guardY);
+        if (count < 3) return;
         SRasterVertex screen[kMaxPolygon];
-        int count = 3;
-        if (cut == 0) {
-            // Only the eye point itself can be left with w = 0; it has no
-            // place on screen.
-            if (!(m_clip[ia].w > 0.0f) || !(m_clip[ib].w > 0.0f) || !(m_clip[ic].w > 0.0f)) return;
-            screen[0] = m_screen[ia];
-            screen[1] = m_screen[ib];
-            screen[2] = m_screen[ic];
-        } else {
-            SClipVertex poly[kMaxPolygon] = {m_clip[ia], m_clip[ib], m_clip[ic]};
-            count = ClipPolygon(poly, 3, cut, m_guardX, m_guardY);
-            if (count < 3) return;
-            for (int i = 0; i < count; ++i) {
-                if (!(poly[i].w > 0.0f)) return;
-                screen[i] = ToScreen(poly[i]);
-            }
-        }
-        // Winding is judged on screen (y down): a positive area is clockwise.
-        double area = 0.0;
+        const SRasterVertex* corners[kMaxPolygon];
         for (int i = 0; i < count; ++i) {
-            const SRasterVertex& p = screen[i];
-            const SRasterVertex& q = screen[i + 1 < count ? i + 1 : 0];
-            area += static_cast<double>(p.x) * q.y - static_cast<double>(q.x) * p.y;
+            if (!(poly[i].w > 0.0f)) return;
+            screen[i] = ToScreen(poly[i]);
+            corners[i] = &screen[i];
         }
-        if (area == 0.0) return;
-        if (m_cull == D3DCULL_CW && area > 0.0) return;
-        if (m_cull == D3DCULL_CCW && area < 0.0) return;
+        if (Culled(corners, count)) return;
         for (int i = 1; i + 1 < count; ++i) {
             m_out->push_back(screen[0]);
             m_out->push_back(screen[i]);
@@ -276,7 +284,20 @@ public:
         }
     }
 
-private:
+    // Winding is judged on screen (y down): a positive area is clockwise.
+    // A polygon of no area is dropped whatever the cull mode.
+    bool Culled(const SRasterVertex* const* corners, int count) const {
+        double area = 0.0;
+        for (int i = 0; i < count; ++i) {
+            const SRasterVertex& p = *corners[i];
+            const SRasterVertex& q = *corners[i + 1 < count ? i + 1 : 0];
+            area += static_cast<double>(p.x) * q.y - static_cast<double>(q.x) * p.y;
+        }
+        if (area == 0.0) return true;
+        if (m_cull == D3DCULL_CW && area > 0.0) return true;
+        return m_cull == D3DCULL_CCW && area < 0.0;
+    }
+
     SRasterVertex ToScreen(const SClipVertex& v) const {
         const float rhw = 1.0f / v.w;
         return {(v.x * rhw + 1.0f) * m_halfWidth,
@@ -346,7 +367,7 @@ void ProcessPrimitives(const SFixedFunctionState& state, int targetWidth, int ta
     const CTransformer transformer(state, layout);
     std::vector<SClipVertex>& clip = scratch->clip;
     clip.resize(count);
-    for (uint64_t i = 0; i < count; ++i) clip[i] = transformer.Transform(vertices + i * stride);
+    for (uint64_t i = 0; i < count; ++i) transformer.Transform(vertices + i * stride, &clip[i]);
 
     CTriangleSink sink(state.cull, targetWidth, targetHeight, scratch, out);
     for (uint32_t t = 0; t < primitiveCount; ++t) {
