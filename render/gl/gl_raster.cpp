@@ -25,7 +25,7 @@ const char* const kVertexShader = R"(
 layout(location = 0) in vec4 aPosition;  // screen x, y, depth, 1/w
 layout(location = 1) in vec4 aColor;
 layout(location = 2) in vec2 aTexCoord;
-uniform vec2 uTargetSize;
+uniform vec2 uViewSize;
 uniform vec2 uShift;
 COLOR_INTERPOLATION out vec4 vColor;
 #if HAS_TEXTURE
@@ -34,7 +34,7 @@ out vec2 vTexCoord;
 void main() {
     float w = 1.0 / aPosition.w;
     // Row 0 of every image is its top row, so screen y maps to GL y unflipped.
-    vec2 ndc = (aPosition.xy + uShift) / uTargetSize * 2.0 - 1.0;
+    vec2 ndc = (aPosition.xy + uShift) / uViewSize * 2.0 - 1.0;
     gl_Position = vec4(ndc * w, (aPosition.z * 2.0 - 1.0) * w, w);
     vColor = aColor;
 #if HAS_TEXTURE
@@ -214,12 +214,51 @@ struct SImage {
     int height = 0;
 };
 
+// The GL viewport a target is drawn through. It reaches kViewMargin past
+// the target on every side, because llvmpipe sends a whole draw down its
+// slow path (clipping, and work for every vertex of the draw each time its
+// output fills) once any one vertex lies outside the GL's clip volume: the
+// small triangles of a detailed scene that cross the target's edge would
+// otherwise make that happen in most batches. Triangles reaching further
+// out are large and few; the GL clips them, which also keeps its
+// interpolation across them as exact as on the target itself. Sizes are
+// powers of two and the origin an integer, so that mapping positions to the
+// viewport and back rounds once, where the origin is added.
+constexpr int kViewMargin = 256;
+
+struct SView {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+
+    bool operator==(const SView& o) const {
+        return x == o.x && y == o.y && width == o.width && height == o.height;
+    }
+    bool operator!=(const SView& o) const { return !(*this == o); }
+};
+
 struct SProgram {
     GLuint program = 0;  // 0 when the driver refused it: such draws are skipped
-    GLint uTargetSize = -1;
-    int targetWidth = 0;  // what uTargetSize holds
-    int targetHeight = 0;
+    GLint uViewSize = -1;
+    GLint uShift = -1;
+    SView view;  // what uViewSize and uShift are set for
 };
+
+// The origin and size of one axis of a target's view. A target too large
+// for the margin within `maxSize` is drawn through a view of its own size,
+// which is correct but slower.
+void ViewAxis(int size, int maxSize, int* origin, int* viewSize) {
+    int pow2 = 1;
+    while (pow2 < size + 2 * kViewMargin && pow2 < maxSize) pow2 *= 2;
+    if (pow2 >= size + 2 * kViewMargin && pow2 <= maxSize) {
+        *origin = -kViewMargin;
+        *viewSize = pow2;
+    } else {
+        *origin = 0;
+        *viewSize = size;
+    }
+}
 
 // Once this many vertices have been drawn since the driver was last flushed,
 // it is flushed, so that a software rasteriser (llvmpipe) starts on them
@@ -268,6 +307,7 @@ public:
         glEnableVertexAttribArray(2);
         glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride,
                               reinterpret_cast<const void*>(offsetof(SRasterVertex, u)));
+        glGetIntegerv(GL_MAX_VIEWPORT_DIMS, m_maxViewport);
         glGenSamplers(1, &m_sampler);
         glBindSampler(0, m_sampler);
         glActiveTexture(GL_TEXTURE0);
@@ -475,11 +515,11 @@ private:
             return &entry;
         }
         entry.program = program;
-        entry.uTargetSize = glGetUniformLocation(program, "uTargetSize");
+        entry.uViewSize = glGetUniformLocation(program, "uViewSize");
+        entry.uShift = glGetUniformLocation(program, "uShift");
         glUseProgram(program);
         m_boundProgram = program;
         glUniform1i(glGetUniformLocation(program, "uTexture"), 0);
-        glUniform2f(glGetUniformLocation(program, "uShift"), kShiftX, kShiftY);
         glUniform2f(glGetUniformLocation(program, "uCentreError"), 0.5f - kShiftX, 0.5f - kShiftY);
         return &entry;
     }
@@ -489,11 +529,12 @@ private:
             glUseProgram(program->program);
             m_boundProgram = program->program;
         }
-        if (program->targetWidth != m_targetWidth || program->targetHeight != m_targetHeight) {
-            glUniform2f(program->uTargetSize, static_cast<float>(m_targetWidth),
-                        static_cast<float>(m_targetHeight));
-            program->targetWidth = m_targetWidth;
-            program->targetHeight = m_targetHeight;
+        if (program->view != m_view) {
+            glUniform2f(program->uViewSize, static_cast<float>(m_view.width),
+                        static_cast<float>(m_view.height));
+            glUniform2f(program->uShift, kShiftX - static_cast<float>(m_view.x),
+                        kShiftY - static_cast<float>(m_view.y));
+            program->view = m_view;
         }
     }
 
@@ -539,9 +580,9 @@ private:
         const SImage* target = Find(m_target);
         glBindFramebuffer(GL_FRAMEBUFFER, target ? target->framebuffer : 0);
         if (!target) return;
-        glViewport(0, 0, target->width, target->height);
-        m_targetWidth = target->width;
-        m_targetHeight = target->height;
+        ViewAxis(target->width, m_maxViewport[0], &m_view.x, &m_view.width);
+        ViewAxis(target->height, m_maxViewport[1], &m_view.y, &m_view.height);
+        glViewport(m_view.x, m_view.y, m_view.width, m_view.height);
     }
 
     void Release(SImage* image) {
@@ -566,8 +607,8 @@ private:
     bool m_blendEnabled = false;
     GLenum m_srcBlend = GL_NONE;
     GLenum m_destBlend = GL_NONE;
-    int m_targetWidth = 0;
-    int m_targetHeight = 0;
+    SView m_view;  // of the bound target
+    GLint m_maxViewport[2] = {0, 0};
     std::unordered_map<uint32_t, SImage> m_images;
     uint32_t m_nextId = 1;
     uint32_t m_target = 0;

@@ -117,6 +117,49 @@ TEST_P(RasterPixels, SharedEdgesThroughPixelCentresDrawEachPixelOnce) {
     EXPECT_EQ(wrong, 0);
 }
 
+// Rectangles that leave the target by a few pixels, by a few thousand (which
+// the backend clips) and by more than the guard band (which the device
+// clips) are cut at its edges and nowhere else, and colour is interpolated
+// across the widest as if it were drawn whole.
+TEST_P(RasterPixels, TrianglesLeavingTheTargetAreCutAtItsEdges) {
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    DrawRect(-40.0f, -30.0f, 20.5f, 10.5f, Argb(255, 200, 0, 0));
+    DrawRect(1003.5f, 757.5f, 3000.0f, 2500.0f, Argb(255, 0, 200, 0));
+    DrawRect(100.5f, -9000.0f, 110.5f, 5.5f, Argb(255, 0, 0, 200));
+    // Red rising by one level every 16 pixels, from the left corner's 0.
+    CVertexBuffer vb;
+    ASSERT_EQ(vb.Create(4, kVertexKindColor), D3D_OK);
+    const D3DCOLOR left = Argb(255, 0, 0, 0), right = Argb(255, 240, 0, 0);
+    const float corners[4][3] = {{-2560.5f - 512, 384 - 300.5f, 0},
+                                 {1279.5f - 512, 384 - 300.5f, 0},
+                                 {1279.5f - 512, 384 - 310.5f, 0},
+                                 {-2560.5f - 512, 384 - 310.5f, 0}};
+    vb.Lock(0, 0);
+    for (int i = 0; i < 4; ++i) vb.AddVertex(corners[i], i == 1 || i == 2 ? &right : &left);
+    vb.Unlock();
+    vb.Draw(D3DPT_TRIANGLEFAN, 0, 2);
+    vb.buffer->Release();
+    Read();
+
+    int wrong = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) wrong += Pixel(x, y).r != (x <= 20 && y <= 10 ? 200 : 0);
+    for (int y = 730; y < kHeight; ++y)
+        for (int x = 980; x < kWidth; ++x) wrong += Pixel(x, y).g != (x >= 1004 && y >= 758 ? 200 : 0);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 90; x < 120; ++x) wrong += Pixel(x, y).b != (x >= 101 && x <= 110 && y <= 5 ? 200 : 0);
+    EXPECT_EQ(wrong, 0);
+    // Red at pixel x is 240 * (x + 2560.5) / 3840, a thirty-second of a level
+    // from a whole one at each of these.
+    ExpectNear(0, 305, {160, 0, 0, 255}, "the target's left edge");
+    ExpectNear(512, 305, {192, 0, 0, 255}, "the target's middle");
+    ExpectNear(1023, 305, {224, 0, 0, 255}, "the target's right edge");
+    EXPECT_EQ(Pixel(500, 299).r, 0);
+    EXPECT_EQ(Pixel(500, 311).r, 0);
+}
+
 TEST_P(RasterPixels, TexelCentresWithPointAndBilinearWrapAndClamp) {
     // Two texels, 0 and 200 in every channel, stretched over pixels
     // 100 .. 107 of row 200: pixel k samples u = (k + 0.5) / 8, which is
