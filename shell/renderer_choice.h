@@ -11,10 +11,6 @@ struct SRendererChoice {
     std::string why;  // for the user: "the OpenGL renderer is llvmpipe (...), a software one"
 };
 
-// True for Mesa's software renderers (llvmpipe, softpipe, swrast), which
-// the CPU backend outruns.
-bool IsSoftwareGLRenderer(const std::string& renderer);
-
 // `glRenderer` is the GL_RENDERER string of the OpenGL 3.3 context made for
 // the run, empty when none could be made, for the reason `noGL`. False when
 // gpu is asked for and there is no context (the caller says why).

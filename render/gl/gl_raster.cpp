@@ -3,10 +3,15 @@
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <chrono>
+#include <deque>
 #include <initializer_list>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
+
+#include "render/software_gl.h"
 
 namespace {
 
@@ -265,6 +270,18 @@ void ViewAxis(int size, int maxSize, int* origin, int* viewSize) {
 // while the device transforms the next batch instead of after the frame.
 constexpr size_t kFlushVertices = 3 * 4096;
 
+// A renderer on the processor (llvmpipe) rasterises each flushed batch on
+// threads of its own, one per core, that meet at a barrier at the start and
+// the end of every batch. Were the device to block in the driver for room
+// to queue more, it would be woken just as a batch ends and take a core
+// from one of those threads as the next begins, and the other would wait at
+// the barrier for as long as the device ran. So the device keeps at most
+// this many batches unfinished, and while it waits it looks at the oldest
+// every kPaceNap, waking at some moment within a batch, where the thread it
+// displaces leaves the other work to do.
+constexpr size_t kBatchesInFlight = 2;
+constexpr std::chrono::microseconds kPaceNap{100};
+
 class CGLRasterBackend : public IRasterBackend {
 public:
     ~CGLRasterBackend() override {
@@ -276,6 +293,7 @@ public:
         glDeleteBuffers(1, &m_vertexBuffer);
         glDeleteVertexArrays(1, &m_vertexArray);
         glDeleteSamplers(1, &m_sampler);
+        ForgetFences();
     }
 
     bool Init(std::string* error) {
@@ -308,6 +326,8 @@ public:
         glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride,
                               reinterpret_cast<const void*>(offsetof(SRasterVertex, u)));
         glGetIntegerv(GL_MAX_VIEWPORT_DIMS, m_maxViewport);
+        const GLubyte* renderer = glGetString(GL_RENDERER);
+        m_pace = renderer && IsSoftwareGLRenderer(reinterpret_cast<const char*>(renderer));
         glGenSamplers(1, &m_sampler);
         glBindSampler(0, m_sampler);
         glActiveTexture(GL_TEXTURE0);
@@ -436,6 +456,7 @@ public:
         ++m_drawCalls;
         m_unflushedVertices += count;
         if (m_unflushedVertices >= kFlushVertices) {
+            if (m_pace) Pace();
             glFlush();
             m_unflushedVertices = 0;
         }
@@ -481,6 +502,7 @@ public:
 
     void Finish() override {
         glFinish();
+        ForgetFences();
         m_unflushedVertices = 0;
     }
 
@@ -536,6 +558,27 @@ private:
                         kShiftY - static_cast<float>(m_view.y));
             program->view = m_view;
         }
+    }
+
+    // Marks the end of the batch about to be flushed, then waits until no
+    // more than kBatchesInFlight batches are unfinished (see there).
+    void Pace() {
+        m_fences.push_back(glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0));
+        while (m_fences.size() > kBatchesInFlight) {
+            const GLenum state = glClientWaitSync(m_fences.front(), 0, 0);
+            if (state == GL_TIMEOUT_EXPIRED) {
+                std::this_thread::sleep_for(kPaceNap);
+                continue;
+            }
+            // Finished, or the wait failed: either way nothing to wait for.
+            glDeleteSync(m_fences.front());
+            m_fences.pop_front();
+        }
+    }
+
+    void ForgetFences() {
+        for (GLsync fence : m_fences) glDeleteSync(fence);
+        m_fences.clear();
     }
 
     // Unit 0 is the only texture unit used.
@@ -607,6 +650,8 @@ private:
     bool m_blendEnabled = false;
     GLenum m_srcBlend = GL_NONE;
     GLenum m_destBlend = GL_NONE;
+    bool m_pace = false;  // the renderer runs on the processor: see kBatchesInFlight
+    std::deque<GLsync> m_fences;  // of the batches flushed and perhaps unfinished
     SView m_view;  // of the bound target
     GLint m_maxViewport[2] = {0, 0};
     std::unordered_map<uint32_t, SImage> m_images;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "render/software_gl.h"
 #include "shell/renderer_choice.h"
 
 namespace {
