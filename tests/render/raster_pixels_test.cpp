@@ -195,6 +195,14 @@ TEST_P(RasterPixels, TexelCentresWithPointAndBilinearWrapAndClamp) {
         EXPECT_EQ(Pixel(108, 200).r, 0);
         EXPECT_EQ(Pixel(100, 199).r + Pixel(100, 201).r, 0);
     }
+    // Stretched over the whole row, pixel k lies (k + 0.5) / 2 - 128 256ths
+    // of a texel past the first centre: the weight rounds to the nearest
+    // 256th, so 0.75 mixes in 1 / 256 of the 200 and 1.75 mixes in 2 / 256.
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    DrawRect(-0.5f, 199.5f, 1023.5f, 200.5f, 0xFFFFFFFF);
+    Read();
+    const int rounded[4] = {0, 1, 1, 2};
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(Pixel(256 + k, 200).r, rounded[k]) << "pixel " << 256 + k;
     m_device->SetTexture(0, nullptr);
     texture->Release();
 }
