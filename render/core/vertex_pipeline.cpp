@@ -178,12 +178,15 @@ float PlaneDistance(const SClipVertex& v, int plane, float guardX, float guardY)
 // Bits 0-5: outside the clipping planes above; bits 6-9: outside the view
 // volume's sides in x and y (the target's edges).
 unsigned Outcode(const SClipVertex& v, float guardX, float guardY) {
-    // Written out, plane by plane as PlaneDistance has them: every vertex of
-    // every draw comes through here.
-    const auto outside = [](float distance, int bit) { return distance < 0.0f ? 1u << bit : 0u; };
-    return outside(guardX * v.w + v.x, 0) | outside(guardX * v.w - v.x, 1) | outside(guardY * v.w + v.y, 2) |
-           outside(guardY * v.w - v.y, 3) | outside(v.z, 4) | outside(v.w - v.z, 5) | outside(v.w + v.x, 6) |
-           outside(v.w - v.x, 7) | outside(v.w + v.y, 8) | outside(v.w - v.y, 9);
+    // Plane by plane, so that each PlaneDistance folds to its own sum: every
+    // vertex of every draw comes through here.
+    const auto outside = [&v](int plane, float gx, float gy, int bit) {
+        return PlaneDistance(v, plane, gx, gy) < 0.0f ? 1u << bit : 0u;
+    };
+    return outside(0, guardX, guardY, 0) | outside(1, guardX, guardY, 1) | outside(2, guardX, guardY, 2) |
+           outside(3, guardX, guardY, 3) | outside(4, guardX, guardY, 4) | outside(5, guardX, guardY, 5) |
+           outside(0, 1.0f, 1.0f, 6) | outside(1, 1.0f, 1.0f, 7) | outside(2, 1.0f, 1.0f, 8) |
+           outside(3, 1.0f, 1.0f, 9);
 }
 
 // A triangle clipped by six planes has at most 3 + 6 corners.
