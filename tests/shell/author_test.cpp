@@ -212,7 +212,6 @@ TEST_F(AuthorMode, SeeksPausesLoopsAndReloadsShowTheFramesOfARunFromZero) {
     EXPECT_EQ(Hash(Frame()), late);
 }
 
-}  // namespace
 
 // Spare time runs ahead without disturbing what is shown; a seek then starts
 // from the furthest point reached, or from a checkpoint made on the way.
@@ -258,3 +257,5 @@ TEST_F(AuthorMode, LookingAheadLeavesTheFrameShownAndSeeksFromWhereItGot) {
     EXPECT_EQ(frames[20], at20);
     for (const auto& [frame, hash] : seen) EXPECT_EQ(hash, frames[static_cast<size_t>(frame)]) << frame;
 }
+
+}  // namespace
