@@ -1,7 +1,8 @@
 // The Direct3D 8 subset this program draws with: types, constants with their
-// numeric values, and the object interfaces. Everything above render/ sees
-// only this header; the implementations (the OpenGL device, the recording
-// device used by tests) live behind it.
+// numeric values, and the object interfaces. Effects and the runtime see
+// only this header; the implementations live behind it: the raster device
+// of render/core over its OpenGL or CPU backend, and the recording device
+// used by tests, fuzzers and --check.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,7 @@
 #include "runtime/effect_manager.h"
 
+#include "runtime/message_pump.h"
+
 #include <cstring>
 
 CEffectManager g_effectManager;
@@ -83,13 +85,15 @@ int CEffectManager::Update(int now) {
     return 0;
 }
 
-void CEffectManager::RenderLayers(float step) {
+bool CEffectManager::RenderLayers(float step) {
     for (const SLayer& layer : m_layers) {
         if (!layer.enabled || !layer.effect) continue;
+        if (StopRequested()) return false;
         if (m_observer) m_observer(m_observerContext, layer.effect, true);
         layer.effect->Render(step);
         if (m_observer) m_observer(m_observerContext, layer.effect, false);
     }
+    return !StopRequested();
 }
 
 void CEffectManager::SavePosition(SPosition* position) const {

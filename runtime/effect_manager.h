@@ -28,7 +28,9 @@ public:
     bool Register(CEffect* effect, const char* name);
     // Fires every due event; -1 once the end marker is reached.
     int Update(int now);
-    void RenderLayers(float step);
+    // Draws the enabled layers in order. A stop requested of the run
+    // (message_pump.h) ends the pass after the layer that asked: false then.
+    bool RenderLayers(float step);
 
     // Where the run stands: the layers and the next event. Saved and put
     // back (with the effects' states) to return to an earlier moment.

@@ -2,10 +2,15 @@
 
 namespace {
 
-PumpMessagesHook g_pumpHook = nullptr;
+IMessagePump* g_pump = nullptr;
 
 }  // namespace
 
-void SetPumpMessagesHook(PumpMessagesHook hook) { g_pumpHook = hook; }
+void SetMessagePump(IMessagePump* pump) { g_pump = pump; }
 
-int PumpMessages() { return g_pumpHook ? g_pumpHook() : 0; }
+int PumpMessages() {
+    if (g_pump) g_pump->Pump();
+    return 0;
+}
+
+bool StopRequested() { return g_pump && g_pump->StopRequested(); }

@@ -8,15 +8,15 @@
 
 #include "audio/bass.h"
 #include "audio/mp3_stream.h"
+#include "effects/effect_table.h"
 #include "resources/picture_reload.h"
 #include "resources/report.h"
 #include "runtime/effect_manager.h"
 #include "runtime/message_pump.h"
 #include "runtime/timeline_check.h"
 #include "shell/author_control.h"
-#include "shell/effect_table.h"
+#include "shell/demo_driver.h"
 #include "shell/file_watcher.h"
-#include "shell/message_loop.h"
 #include "shell/run_span.h"
 #include "shell/shell_globals.h"
 #include "shell/stop_signals.h"
@@ -60,16 +60,31 @@ private:
 };
 
 // The window's messages are kept for the loop instead of ending the run, also
-// when "beginScene" pumps them in the middle of a frame.
-std::vector<SDL_Event>& WaitingEvents() {
-    static auto* events = new std::vector<SDL_Event>;
-    return *events;
-}
+// when "beginScene" pumps them in the middle of a frame; only a signal stops
+// a pass.
+class CAuthorPump : public IMessagePump {
+public:
+    void Pump() override {
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) m_waiting.push_back(event);
+    }
+    bool StopRequested() override { return StopSignal() != 0; }
 
-int KeepWindowMessages() {
-    SDL_Event event;
-    while (SDL_PollEvent(&event)) WaitingEvents().push_back(event);
-    return 0;
+    std::vector<SDL_Event> Take() {
+        Pump();
+        std::vector<SDL_Event> events;
+        events.swap(m_waiting);
+        return events;
+    }
+
+private:
+    std::vector<SDL_Event> m_waiting;
+};
+
+bool QuitsAuthorMode(const SDL_Event& event) {
+    if (event.type == SDL_QUIT) return true;
+    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) return true;
+    return event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE;
 }
 
 // The command a key gives in author mode; false for keys that do nothing.
@@ -102,32 +117,21 @@ bool ReloadTimelineAndPictures(uint32_t stream, std::string* problem, bool* pict
     return true;
 }
 
-[[noreturn]] void Quit() { ExitDemo(); }
-
-void AuthorLoop(const SOptions& options, CAuthorRun* run, CAuthorControl* control) {
+// Plays until the user quits: 0, or 128 + the signal's number.
+int AuthorLoop(const SOptions& options, CAuthorPump* pump, CAuthorRun* run, CAuthorControl* control) {
     CFileWatcher watcher;
     std::string error;
     if (!watcher.Watch(".", kTimeline, &error)) Report("author", 0, error + "; press R to reload");
-    run->Start();
     control->Begin(FrameAtSeconds(options.start, options.fps), Now());
     std::string title;
     double lastShown = Now();
     for (;;) {
-        KeepWindowMessages();
-        std::vector<SDL_Event> events;
-        events.swap(WaitingEvents());
-        for (const SDL_Event& event : events) {
-            if (event.type == SDL_QUIT) Quit();
-            if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) Quit();
-            if (event.type != SDL_KEYDOWN) continue;
-            if (event.key.keysym.sym == SDLK_ESCAPE) Quit();
+        for (const SDL_Event& event : pump->Take()) {
+            if (QuitsAuthorMode(event)) return 0;
             EAuthorCommand command;
-            if (KeyCommand(event.key.keysym, &command)) control->Command(command, Now());
+            if (event.type == SDL_KEYDOWN && KeyCommand(event.key.keysym, &command)) control->Command(command, Now());
         }
-        if (const int signal = StopSignal()) {
-            SetDemoExitStatus(StopSignalExitStatus(signal));
-            Quit();
-        }
+        if (const int signal = StopSignal()) return StopSignalExitStatus(signal);
         if (watcher.Changed(Now(), kQuietSeconds)) control->Command(EAuthorCommand::kReload, Now());
         if (control->Update(Now())) {
             lastShown = Now();
@@ -147,28 +151,28 @@ void AuthorLoop(const SOptions& options, CAuthorRun* run, CAuthorControl* contro
 
 }  // namespace
 
-bool RunAuthorMode(const SOptions& options) {
-    // Without a sound device the run is paced by the wall clock alone.
-    if (BASS_Init(-1, 44100, 0, g_window)) {
-        BASS_Free();
-    } else {
-        BassUseNoSoundOutput(true);
-        Report("author", 0, "playing without sound, paced by the wall clock");
-    }
-    CAuthorRun run(static_cast<int>(options.fps.num));  // whole frames a second in the window
-    CBassMusic music;
-    uint32_t stream = 0;
-    CAuthorControl control(&run, &music, [&](std::string* problem, bool* picturesChanged) {
-        return ReloadTimelineAndPictures(stream, problem, picturesChanged);
-    });
-    SetPumpMessagesHook(KeepWindowMessages);
+int RunAuthorMode(const SOptions& options, CRasterDevice* device) {
+    CAuthorPump pump;
+    SetMessagePump(&pump);
     KeepPicturesForReload(true);
-    SDemoHooks hooks;
-    hooks.musicHeld = true;
-    hooks.musicStarted = [&](uint32_t started) {
-        stream = started;
-        music.SetStream(started);
-    };
-    hooks.ownLoop = [&] { AuthorLoop(options, &run, &control); };
-    return RunDemo(hooks);
+    CAuthorRun run(static_cast<int>(options.fps.num), device);  // whole frames a second in the window
+    CBassMusic music;
+    SDemo demo;
+    CAuthorControl control(&run, &music, [&](std::string* problem, bool* picturesChanged) {
+        return ReloadTimelineAndPictures(demo.stream, problem, picturesChanged);
+    });
+    SDemoStart start;
+    // The control plays the music from the moment shown.
+    start.musicWithTimer = false;
+    // Without a sound device the run is paced by the wall clock alone.
+    start.soundOptional = true;
+    int status = 1;
+    if (StartDemo(start, &demo)) {
+        music.SetStream(demo.stream);
+        run.Start(demo);
+        status = AuthorLoop(options, &pump, &run, &control);
+        StopDemo(&demo);
+    }
+    SetMessagePump(nullptr);
+    return status;
 }

@@ -4,6 +4,9 @@
 
 #include "shell/command_line.h"
 
-// Plays until the user quits (the process then ends in ExitDemo); false when
-// the run could not start (audio, timeline), the reason said already.
-bool RunAuthorMode(const SOptions& options);
+class CRasterDevice;
+
+// Plays until the user quits (Escape, closing the window) or a signal comes.
+// The process exit status: 0, 1 when the run could not start (audio,
+// timeline; the reason said already), 128 + the signal's number.
+int RunAuthorMode(const SOptions& options, CRasterDevice* device);

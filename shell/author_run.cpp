@@ -14,24 +14,27 @@ constexpr int kCheckpointSeconds = 5;
 
 }  // namespace
 
-CAuthorRun::CAuthorRun(int fps) : m_fps(fps), m_counter(SFrameRate{fps, 1}), m_checkpointFrames(int64_t{kCheckpointSeconds} * fps) {
+CAuthorRun::CAuthorRun(int fps, CRasterDevice* device)
+    : m_fps(fps), m_device(device), m_counter(SFrameRate{fps, 1}), m_checkpointFrames(int64_t{kCheckpointSeconds} * fps) {
     g_timer.SetSource(&m_counter);
 }
 
 CAuthorRun::~CAuthorRun() { g_timer.SetSource(nullptr); }
 
-void CAuthorRun::Start() { Keep(0); }
+void CAuthorRun::Start(const SDemo& demo) {
+    m_demo = demo;
+    Keep(0);
+}
 
 void CAuthorRun::Keep(int64_t frame) { Capture(&m_checkpoints[frame]); }
 
 void CAuthorRun::Capture(SCheckpoint* into) {
     SCheckpoint& checkpoint = *into;
-    checkpoint.loop = m_loop;
+    checkpoint.demo = m_demo;
     checkpoint.shownSong = m_shownSong;
-    checkpoint.begun = m_begun;
     checkpoint.timer = g_timer;
     checkpoint.counter = m_counter;
-    if (m_begun) {
+    if (m_demo.begun) {
         checkpoint.manager = std::make_unique<CEffectManager::SPosition>();
         g_effectManager.SavePosition(checkpoint.manager.get());
     }
@@ -42,14 +45,13 @@ void CAuthorRun::Capture(SCheckpoint* into) {
     // Drawn first: a checkpoint is gone back to again and again, and what
     // it held back would be drawn every time. A frame that the next clear
     // wipes stays held back, and its back buffer is not kept.
-    RasterDeviceDrawHeldBack(g_device, true);
-    checkpoint.device = RasterDeviceSaveState(g_device);
+    m_device->DrawHeldBack(true);
+    checkpoint.device = m_device->SaveState();
 }
 
 void CAuthorRun::Restore(const SCheckpoint& checkpoint, int64_t frame) {
-    m_loop = checkpoint.loop;
+    m_demo = checkpoint.demo;
     m_shownSong = checkpoint.shownSong;
-    m_begun = checkpoint.begun;
     g_timer = checkpoint.timer;
     m_counter = checkpoint.counter;
     if (checkpoint.manager) {
@@ -61,29 +63,24 @@ void CAuthorRun::Restore(const SCheckpoint& checkpoint, int64_t frame) {
         CEffectState state = checkpoint.effects[slot];
         g_effectManager.Registered(static_cast<int>(slot))->LoadState(&state);
     }
-    RasterDeviceLoadState(g_device, *checkpoint.device);
+    m_device->LoadState(*checkpoint.device);
     m_next = frame;
-    m_ended = false;
+    m_demo.ended = false;
     m_stale = false;
 }
 
 bool CAuthorRun::Advance(bool shown) {
-    if (m_ended) return false;
+    if (m_demo.ended || m_demo.stopped) return false;
     if (m_next % m_checkpointFrames == 0 && m_checkpoints.count(m_next) == 0) Keep(m_next);
-    RasterDeviceSetHidden(g_device, !shown);
-    if (!m_begun) {
-        m_begun = true;
-        m_ended = !BeginMainLoop(m_loop);
-    }
+    m_device->SetHidden(!shown);
     bool drawn = false;
-    while (!m_ended && !drawn) {
-        drawn = m_loop.clock >= 0.0f;
-        if (drawn) m_shownSong = static_cast<double>(m_counter.Steps()) / m_fps;
-        m_ended = !RunMainLoopPass(&m_loop, SDemoHooks());
+    while (!m_demo.ended && !m_demo.stopped && !drawn) {
+        if (DemoPassDraws(m_demo)) m_shownSong = static_cast<double>(m_counter.Steps()) / m_fps;
+        drawn = RunDemoPass(&m_demo);
     }
-    RasterDeviceSetHidden(g_device, false);
+    m_device->SetHidden(false);
     if (drawn) ++m_next;
-    return drawn;
+    return drawn && !m_demo.stopped;
 }
 
 CAuthorRun::SSaved CAuthorRun::LatestSaved(int64_t frame) const {
@@ -96,11 +93,11 @@ void CAuthorRun::Seek(int64_t frame) {
     if (frame < 0) frame = 0;
     const SSaved from = LatestSaved(frame);
     // Already on the way there: no need to go back.
-    if (m_stale || m_ended || !(m_next <= frame && m_next >= from.frame)) Restore(*from.state, from.frame);
+    if (m_stale || m_demo.ended || !(m_next <= frame && m_next >= from.frame)) Restore(*from.state, from.frame);
     while (m_next < frame && Advance(false)) {
     }
     // Past the end: the last frame again, from its own state.
-    if (m_ended && m_next <= frame) {
+    if (m_demo.ended && m_next <= frame) {
         const int64_t last = m_next - 1;
         if (last < 0) return;
         Seek(last);
@@ -161,12 +158,12 @@ bool CAuthorRun::LookAhead(double seconds) {
     SCheckpoint live;
     Capture(&live);
     const int64_t liveNext = m_next;
-    const bool liveEnded = m_ended;
+    const bool liveEnded = m_demo.ended;
     const SSaved furthest = LatestSaved(std::numeric_limits<int64_t>::max());
     Restore(*furthest.state, furthest.frame);
     while (Advance(false) && std::chrono::steady_clock::now() < until) {
     }
-    if (m_ended) {
+    if (m_demo.ended) {
         m_aheadDone = true;
         m_ahead.reset();
     } else {
@@ -175,6 +172,6 @@ bool CAuthorRun::LookAhead(double seconds) {
         m_aheadNext = m_next;
     }
     Restore(live, liveNext);
-    m_ended = liveEnded;
+    m_demo.ended = liveEnded;
     return !m_aheadDone;
 }

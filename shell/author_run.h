@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "render/core/raster_direct3d.h"
+#include "render/core/raster_device.h"
 #include "runtime/effect_manager.h"
 #include "shell/demo_driver.h"
 #include "shell/offline/fixed_counter.h"
@@ -18,19 +18,19 @@
 
 class CAuthorRun {
 public:
-    // Takes over g_timer with a fixed step of 1 / fps until destroyed.
-    explicit CAuthorRun(int fps);
+    // Takes over g_timer with a fixed step of 1 / fps until destroyed;
+    // draws on `device`, which is g_device.
+    CAuthorRun(int fps, CRasterDevice* device);
     ~CAuthorRun();
     CAuthorRun(const CAuthorRun&) = delete;
     CAuthorRun& operator=(const CAuthorRun&) = delete;
 
-    // After the effects are registered and the timer started, before any
-    // pass: keeps the state the run starts from.
-    void Start();
+    // After StartDemo, before any pass: keeps the state the run starts from.
+    void Start(const SDemo& demo);
 
     // Runs passes up to and including the next one that draws a frame,
     // presented when `shown` (otherwise on the hidden device). False when no
-    // frame was drawn because the timeline had ended.
+    // frame was drawn because the timeline had ended or a stop was asked for.
     bool Advance(bool shown);
     // Goes to `frame` and shows it: from the latest checkpoint before it,
     // the frames in between drawn hidden. Past the timeline's end it shows
@@ -54,7 +54,7 @@ public:
     // The frame drawn last (-1 before the first), the next one to draw.
     int64_t Shown() const { return m_next - 1; }
     int64_t Next() const { return m_next; }
-    bool Ended() const { return m_ended; }
+    bool Ended() const { return m_demo.ended; }
     // Seconds of the song at the frame drawn last: where the music stands
     // when a run from 0 draws it (the music starts with the timer). The
     // frames after it follow at the fixed step.
@@ -63,9 +63,8 @@ public:
 
 private:
     struct SCheckpoint {
-        SLoopPosition loop;
+        SDemo demo;
         double shownSong = 0.0;
-        bool begun = false;
         CTimer timer;
         CFixedCounter counter{SFrameRate{}};
         std::unique_ptr<CEffectManager::SPosition> manager;  // null: rewound
@@ -86,10 +85,9 @@ private:
     void Restore(const SCheckpoint& checkpoint, int64_t frame);
 
     int m_fps;
+    CRasterDevice* m_device;
     CFixedCounter m_counter;
-    SLoopPosition m_loop;
-    bool m_begun = false;
-    bool m_ended = false;
+    SDemo m_demo;
     int64_t m_next = 0;
     double m_shownSong = 0.0;
     int64_t m_checkpointFrames;

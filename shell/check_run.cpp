@@ -9,7 +9,7 @@
 #include "runtime/effect_manager.h"
 #include "runtime/timeline_check.h"
 #include "shell/demo_driver.h"
-#include "shell/effect_table.h"
+#include "effects/effect_table.h"
 
 namespace {
 

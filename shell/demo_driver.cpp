@@ -5,44 +5,32 @@
 
 #include "audio/bass.h"
 #include "audio/mp3_stream.h"
+#include "effects/effect_table.h"
 #include "render/d3d8.h"
 #include "resources/report.h"
 #include "runtime/effect_manager.h"
+#include "runtime/message_pump.h"
 #include "runtime/timeline_check.h"
-#include "shell/effect_table.h"
 #include "shell/shell_globals.h"
 
 namespace {
 
 constexpr DWORD kBassInitFlags = 32;
 constexpr D3DCOLOR kOpaqueBlack = 0xFF000000;
-void RunMainLoop(const SDemoHooks& hooks) {
-    SLoopPosition position;
-    if (!BeginMainLoop(position)) return;
-    while (RunMainLoopPass(&position, hooks)) {
-        if (hooks.stopRequested && hooks.stopRequested()) return;
+
+bool StartAudio(bool soundOptional) {
+    if (BASS_Init(-1, 44100, kBassInitFlags, g_window)) return true;
+    if (soundOptional) {
+        // Streams are then only decoded, never heard.
+        Report("author", 0, "playing without sound, paced by the wall clock");
+        BassUseNoSoundOutput(true);
+        if (BASS_Init(-1, 44100, kBassInitFlags, g_window)) return true;
     }
+    ShowMessageBox("Sound Error", "Unable to initialize bass");
+    return false;
 }
 
 }  // namespace
-
-bool BeginMainLoop(const SLoopPosition& position) {
-    return g_effectManager.Update(ClockToMilliseconds(position.clock)) != -1;
-}
-
-bool RunMainLoopPass(SLoopPosition* position, const SDemoHooks& hooks) {
-    if (position->clock >= 0.0f) {
-        if (hooks.beforeRender) hooks.beforeRender(position->clock);
-        g_effectManager.RenderLayers(position->step);
-        if (hooks.afterRender) hooks.afterRender();
-    }
-    // The step read here is the previous tick's, so every Render gets
-    // exactly the amount its frame's clock advanced by.
-    position->step = g_timer.GetDelta();
-    position->clock = position->clock + position->step;
-    g_timer.Tick();
-    return g_effectManager.Update(ClockToMilliseconds(position->clock)) != -1;
-}
 
 int64_t SongMilliseconds(HSTREAM stream) {
     const uint64_t bytes = BASS_ChannelGetLength(stream);
@@ -57,16 +45,10 @@ int32_t ClockToMilliseconds(float clock) {
     return static_cast<int32_t>(milliseconds);
 }
 
-bool RunDemo(const SDemoHooks& hooks) {
+bool StartDemo(const SDemoStart& start, SDemo* demo) {
+    *demo = SDemo();
     // Every audio failure ends the run before the timeline is loaded.
-    if (BASS_GetVersion() != kBassVersion) {
-        ShowMessageBox("Incorrect BASS.DLL", "BASS version 1.2 was not loaded");
-        return false;
-    }
-    if (!BASS_Init(-1, 44100, kBassInitFlags, g_window)) {
-        ShowMessageBox("Sound Error", "Unable to initialize bass");
-        return false;
-    }
+    if (!StartAudio(start.soundOptional)) return false;
     const HSTREAM stream = BASS_StreamCreateFile(FALSE, "Data/song.mp3", 0, 0);
     if (!stream) {
         ShowMessageBox("Sound Error", "Unable to load song");
@@ -91,18 +73,37 @@ bool RunDemo(const SDemoHooks& hooks) {
 
     // The clock and the music start together and are never compared again.
     g_timer.Start();
-    if (!hooks.musicHeld) BASS_StreamPlay(stream, FALSE, 0);
-    if (hooks.musicStarted) hooks.musicStarted(stream);
+    if (start.musicWithTimer) BASS_StreamPlay(stream, FALSE, 0);
+    demo->stream = stream;
+    return true;
+}
 
-    if (hooks.ownLoop) {
-        hooks.ownLoop();
-    } else {
-        RunMainLoop(hooks);
+bool RunDemoPass(SDemo* demo) {
+    SLoopPosition& loop = demo->loop;
+    if (!demo->begun) {
+        demo->begun = true;
+        if (g_effectManager.Update(ClockToMilliseconds(loop.clock)) == -1) demo->ended = true;
     }
+    if (demo->ended) return false;
+    const bool drawn = loop.clock >= 0.0f;
+    if (drawn && !g_effectManager.RenderLayers(loop.step)) {
+        // Nothing after the layer that asked is drawn, the clock stays.
+        demo->stopped = true;
+        return true;
+    }
+    // The step read here is the previous tick's, so every Render gets
+    // exactly the amount its frame's clock advanced by.
+    loop.step = g_timer.GetDelta();
+    loop.clock = loop.clock + loop.step;
+    g_timer.Tick();
+    if (g_effectManager.Update(ClockToMilliseconds(loop.clock)) == -1) demo->ended = true;
+    if (StopRequested()) demo->stopped = true;
+    return drawn;
+}
 
-    BASS_ChannelStop(stream);
+void StopDemo(SDemo* demo) {
+    BASS_ChannelStop(demo->stream);
     BASS_Stop();
     BASS_Free();
     g_timer.Stop();
-    return true;
 }

@@ -1,26 +1,10 @@
-// The demo driver: starts the music, loads the timeline and the effects, and
-// runs the main loop until the timeline ends.
+// The demo driver: starts the music, loads the timeline and the effects,
+// then runs the main loop pass by pass for the run that owns the loop, and
+// stops the music at the end. Each run (window, author mode, capture,
+// benchmark) writes its own loop over these three steps.
 #pragma once
 
 #include <cstdint>
-#include <functional>
-
-// Lets capture and benchmark watch the run; every member may be empty.
-struct SDemoHooks {
-    // Right after the music was started, with its stream.
-    std::function<void(uint32_t stream)> musicStarted;
-    // Around each frame's RenderLayers, with the clock drawn for.
-    std::function<void(float clock)> beforeRender;
-    std::function<void()> afterRender;
-    // Asked after each pass; true ends the loop as the end marker does.
-    std::function<bool()> stopRequested;
-    // The music is not played with the timer: the hooks start it themselves
-    // (a run that starts later in the timeline).
-    bool musicHeld = false;
-    // Runs instead of the main loop, with the loop's own steps below
-    // (author mode steers the passes itself).
-    std::function<void()> ownLoop;
-};
 
 // Where the main loop stands between two passes. The clock starts just
 // before 0 so that the events at 0 ms have fired when the first frame is drawn.
@@ -28,15 +12,42 @@ struct SLoopPosition {
     float clock = -0.01f;
     float step = 0.0f;
 };
-// The Update before the first pass; false when the timeline ends at once.
-bool BeginMainLoop(const SLoopPosition& position);
-// One pass of the main loop (hooks.stopRequested is not asked); false when
-// the timeline has reached its end.
-bool RunMainLoopPass(SLoopPosition* position, const SDemoHooks& hooks);
 
-// Returns false when the run could not start (audio, timeline); the reason
-// has then been shown with ShowMessageBox.
-bool RunDemo(const SDemoHooks& hooks = SDemoHooks());
+struct SDemo {
+    uint32_t stream = 0;  // the song
+    SLoopPosition loop;
+    // The Update before the first pass has been made.
+    bool begun = false;
+    // The timeline has reached its end marker: the loop is over.
+    bool ended = false;
+    // A stop was asked for (message_pump.h): the pass that saw it drew no
+    // layer after the one that asked, and the run is to end.
+    bool stopped = false;
+};
+
+struct SDemoStart {
+    // The music is played with the timer's start; otherwise the run starts
+    // it itself (a run that shows a later moment first, author mode).
+    bool musicWithTimer = true;
+    // Without a sound device the run goes on silently, said once, instead of
+    // failing (author mode).
+    bool soundOptional = false;
+};
+
+// Starts the run: the audio, the song, the timeline, every effect (each
+// loading its pictures and buffers), the start-up clear and the timer. False
+// when it could not start (audio, timeline); the reason has then been shown
+// with ShowMessageBox, and there is nothing to stop.
+bool StartDemo(const SDemoStart& start, SDemo* demo);
+// Whether the next pass draws a frame: the clock has reached 0.
+inline bool DemoPassDraws(const SDemo& demo) { return !demo.ended && demo.loop.clock >= 0.0f; }
+// One pass of the main loop (after the Update before the first one, when
+// not made yet): the layers, once the clock has reached 0, then the clock's
+// step and the events due. True when it drew; sets demo->ended at the
+// timeline's end and demo->stopped when a stop was asked for.
+bool RunDemoPass(SDemo* demo);
+// Stops the music and the timer and releases the audio.
+void StopDemo(SDemo* demo);
 
 // The length of a song stream in milliseconds, -1 when it cannot be told.
 int64_t SongMilliseconds(uint32_t stream);

@@ -1,22 +1,56 @@
-// Creates the process-wide Direct3D object and the 1024 x 768 device without
-// a depth buffer, drawing with the chosen raster backend: OpenGL on the GL
-// context current on this thread, or the CPU.
+// The device a run draws on: what draws it (OpenGL on the output's context,
+// or the CPU), chosen and said once, then g_direct3d and g_device over that
+// backend, kept typed for the run and its output.
 #pragma once
 
-#include <cstdint>
-#include <functional>
 #include <string>
 
 #include "shell/renderer_choice.h"
 
-// What the CPU backend shows at Present: BGRA rows top first (null: nothing).
-using CpuShowFn = std::function<void(const uint8_t* bgra, int width, int height)>;
+class CRasterDevice;
+class IGLRasterBackend;
 
-// Sets g_direct3d and g_device. False, with the reason in *error, when the
-// backend cannot carry the device (then neither is set).
-// ReleaseDisplayDevice (shell_globals.h) undoes it.
-bool CreateDisplayDevice(void* focusWindow, const SRendererChoice& choice, int threads, CpuShowFn show,
-                         std::string* error);
+// What an output does while the renderer is chosen.
+class IRendererHost {
+public:
+    virtual ~IRendererHost() = default;
+    // Makes an OpenGL 3.3 core context current for the run: its GL_RENDERER
+    // in *glRenderer, or "" with the reason in *noGL. False, with *error,
+    // when the output cannot go on at all.
+    virtual bool OfferOpenGL(std::string* glRenderer, std::string* noGL, std::string* error) = 0;
+    // The CPU draws: drops any context and gets ready to show its frames.
+    // False, with *error, when it cannot.
+    virtual bool PrepareForCpu(std::string* error) = 0;
+    // Why gpu, asked for, cannot be had, in the output's words.
+    virtual std::string NoOpenGL(const std::string& noGL) const = 0;
+};
 
-// The backend for the user: "cpu (AVX2, 2 threads)" or "gpu (OpenGL 3.3 core)".
-std::string DescribeRenderer(const SRendererChoice& choice, int threads);
+class CDisplayDevice {
+public:
+    CDisplayDevice() = default;
+    // Releases g_device and g_direct3d.
+    ~CDisplayDevice();
+    CDisplayDevice(const CDisplayDevice&) = delete;
+    CDisplayDevice& operator=(const CDisplayDevice&) = delete;
+
+    // Chooses what draws with the host's help, says on standard error which
+    // backend draws and why, and makes the 1024 x 768 device without a depth
+    // buffer. False, with the reason in *error, when the run cannot draw.
+    bool Open(ERenderer requested, int threads, IRendererHost* host, std::string* error);
+
+    CRasterDevice& Device() const { return *m_device; }
+    // Null when the CPU draws.
+    IGLRasterBackend* GL() const { return m_gl; }
+    bool Cpu() const { return m_choice.cpu; }
+    // Which backend draws ("cpu (AVX2, 2 threads)") and why.
+    const std::string& Name() const { return m_name; }
+    const std::string& Why() const { return m_choice.why; }
+
+private:
+    bool Create(int threads, std::string* error);
+
+    SRendererChoice m_choice;
+    std::string m_name;
+    CRasterDevice* m_device = nullptr;
+    IGLRasterBackend* m_gl = nullptr;
+};

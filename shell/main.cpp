@@ -1,5 +1,5 @@
 // quellbrook: plays the timeline in a window, or renders it headless to
-// files (--capture) or for timing (--benchmark).
+// files (--capture, --video) or for timing (--benchmark), or checks it.
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,7 +13,7 @@
 #include "shell/command_line.h"
 #include "shell/offline/benchmark.h"
 #include "shell/offline/capture.h"
-#include "shell/win_main.h"
+#include "shell/window_run.h"
 
 namespace {
 
@@ -68,9 +68,7 @@ int main(int argc, char** argv) {
         case ERunMode::kCheck:
             return RunCheck();
         case ERunMode::kInteractive:
-            break;
+            return RunInWindow(options);
     }
-    // Only returns when the window could not be made; a finished run ends
-    // the process in ExitDemo.
-    return WinMain(options) == 0 ? 0 : 1;
+    return 1;
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "render/core/raster_device.h"
 #include "resources/report.h"
 
 int64_t FrameAtSeconds(double seconds, const SFrameRate& fps) {
@@ -13,31 +14,11 @@ CRunSpan CRunSpan::FromOptions(const SOptions& options) {
     return CRunSpan(first, options.end >= 0.0 ? FrameAtSeconds(options.end, options.fps) : -1);
 }
 
-SDemoHooks CRunSpan::Wrap(SDemoHooks inner, std::function<void(bool hidden)> setHidden,
-                          std::function<void()> onShown) {
-    SDemoHooks hooks;
-    hooks.musicHeld = inner.musicHeld;
-    hooks.ownLoop = inner.ownLoop;
-    hooks.musicStarted = [this, inner, setHidden](uint32_t stream) {
-        if (m_first > 0) setHidden(true);
-        if (inner.musicStarted) inner.musicStarted(stream);
-    };
-    hooks.beforeRender = [this, inner, setHidden, onShown](float clock) {
-        if (m_passes == m_first) {
-            if (m_first > 0) setHidden(false);
-            if (onShown) onShown();
-        }
-        ++m_passes;
-        if (m_passes > m_first && inner.beforeRender) inner.beforeRender(clock);
-    };
-    hooks.afterRender = [this, inner] {
-        if (m_passes > m_first && inner.afterRender) inner.afterRender();
-    };
-    hooks.stopRequested = [this, inner] {
-        if (m_end >= 0 && m_passes >= m_end) return true;
-        return inner.stopRequested && inner.stopRequested();
-    };
-    return hooks;
+bool CRunSpan::EnterPass(CRasterDevice* device) {
+    if (m_first > 0 && m_passes == 0) device->SetHidden(true);
+    if (m_first > 0 && m_passes == m_first) device->SetHidden(false);
+    ++m_passes;
+    return m_passes > m_first;
 }
 
 bool CRunSpan::CheckReached(double startSeconds, const SFrameRate& fps) const {

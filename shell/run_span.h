@@ -1,17 +1,17 @@
-// The part of the timeline a run shows (--start, --end): its rendering passes
+// The part of the timeline a run shows (--start, --end): its drawing passes
 // from the first shown up to the end. The passes before the first shown are
 // simulated: they run exactly as in a run from 0, every effect's Render
-// included, on a hidden device, and the run's own hooks never see them, so
+// included, on a hidden device, and the run does nothing else with them, so
 // the first frame shown is the very frame a run from 0 draws there.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "shell/command_line.h"
-#include "shell/demo_driver.h"
 
-// round(seconds * fps): the rendering pass that shows that moment.
+class CRasterDevice;
+
+// round(seconds * fps): the drawing pass that shows that moment.
 int64_t FrameAtSeconds(double seconds, const SFrameRate& fps);
 
 class CRunSpan {
@@ -20,15 +20,16 @@ public:
     CRunSpan(int64_t first, int64_t end) : m_first(first), m_end(end) {}
     static CRunSpan FromOptions(const SOptions& options);
 
-    // Hooks that hide the simulated passes from `inner` (setHidden(true) from
-    // the start, setHidden(false) before the first frame shown) and stop the
-    // run at the end. onShown, when set, runs once just before the first
-    // frame shown is drawn: the time to start the music there.
-    SDemoHooks Wrap(SDemoHooks inner, std::function<void(bool hidden)> setHidden,
-                    std::function<void()> onShown = nullptr);
+    // Before each drawing pass: hides the device for the simulated ones and
+    // shows it again for the first one shown. True when the pass is shown.
+    bool EnterPass(CRasterDevice* device);
+    // Whether the pass just entered is the first one shown.
+    bool FirstShown() const { return m_passes == m_first + 1; }
+    // The end has been reached: the run stops before the next pass.
+    bool Over() const { return m_end >= 0 && m_passes >= m_end; }
 
     int64_t First() const { return m_first; }
-    // Rendering passes so far, simulated ones included.
+    // Drawing passes so far, simulated ones included.
     int64_t Passes() const { return m_passes; }
     // False, told to the user, when the timeline ended before the first
     // frame to show.

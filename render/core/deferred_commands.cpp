@@ -13,32 +13,17 @@ size_t CommandBytes(const CDeferredCommands::SCommand& command) {
     return sizeof(command) + command.bytes + (command.newFixed ? sizeof(SFixedFunctionState) : 0);
 }
 
-bool TakesTexture(DWORD op, DWORD arg1, DWORD arg2) {
-    if (op == D3DTOP_DISABLE) return false;
-    if (op == D3DTOP_SELECTARG1) return arg1 == D3DTA_TEXTURE;
-    if (op == D3DTOP_SELECTARG2) return arg2 == D3DTA_TEXTURE;
-    return arg1 == D3DTA_TEXTURE || arg2 == D3DTA_TEXTURE;
-}
-
 // A source image the command reads; 0 for none.
 uint32_t ReadImage(const CDeferredCommands::SCommand& command) {
     switch (command.kind) {
         case CDeferredCommands::EKind::kClear: return 0;
-        case CDeferredCommands::EKind::kDraw: return SampledTexture(command.raster);
+        case CDeferredCommands::EKind::kDraw: return command.raster.texture;  // normalised: the one sampled
         case CDeferredCommands::EKind::kCopy: return command.source;
     }
     return 0;
 }
 
 }  // namespace
-
-uint32_t SampledTexture(const SRasterState& state) {
-    // A disabled colour operation disables the whole stage, alpha included.
-    if (!state.texture || state.colorOp == D3DTOP_DISABLE) return 0;
-    const bool taken = TakesTexture(state.colorOp, state.colorArg1, state.colorArg2) ||
-                       TakesTexture(state.alphaOp, state.alphaArg1, state.alphaArg2);
-    return taken ? state.texture : 0;
-}
 
 int CDeferredCommands::Count(const std::unordered_map<uint32_t, int>& counts, uint32_t image) {
     const auto it = counts.find(image);

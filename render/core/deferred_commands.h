@@ -15,10 +15,6 @@
 #include "render/core/raster_backend.h"
 #include "render/core/vertex_pipeline.h"
 
-// The texture a draw in `state` reads: none when stage 0's operations take
-// no texture argument, as for a texture an earlier effect left bound.
-uint32_t SampledTexture(const SRasterState& state);
-
 class CDeferredCommands {
 public:
     enum class EKind { kClear, kDraw, kCopy };

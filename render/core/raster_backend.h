@@ -7,8 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
+#include "render/core/raster_state.h"
 #include "render/d3d8.h"
 
 // A vertex after transform, lighting, clipping and the viewport: x, y in
@@ -20,34 +20,6 @@ struct SRasterVertex {
     float x, y, z, rhw;
     float r, g, b, a;
     float u, v;
-};
-
-// Everything that decides how a triangle's pixels come out. Triangles with
-// equal states may be drawn together.
-struct SRasterState {
-    uint32_t texture = 0;  // backend image id, 0 for none
-    bool blendEnable = false;
-    D3DBLEND srcBlend = D3DBLEND_ONE;
-    D3DBLEND destBlend = D3DBLEND_ZERO;
-    D3DTEXTUREOP colorOp = D3DTOP_MODULATE;
-    DWORD colorArg1 = D3DTA_TEXTURE;
-    DWORD colorArg2 = D3DTA_CURRENT;
-    D3DTEXTUREOP alphaOp = D3DTOP_SELECTARG1;
-    DWORD alphaArg1 = D3DTA_TEXTURE;
-    DWORD alphaArg2 = D3DTA_CURRENT;
-    D3DTEXTUREFILTERTYPE magFilter = D3DTEXF_POINT;
-    D3DTEXTUREFILTERTYPE minFilter = D3DTEXF_POINT;
-    DWORD addressU = D3DTADDRESS_WRAP;
-    DWORD addressV = D3DTADDRESS_WRAP;
-
-    bool operator==(const SRasterState& o) const {
-        return texture == o.texture && blendEnable == o.blendEnable && srcBlend == o.srcBlend &&
-               destBlend == o.destBlend && colorOp == o.colorOp && colorArg1 == o.colorArg1 &&
-               colorArg2 == o.colorArg2 && alphaOp == o.alphaOp && alphaArg1 == o.alphaArg1 &&
-               alphaArg2 == o.alphaArg2 && magFilter == o.magFilter && minFilter == o.minFilter &&
-               addressU == o.addressU && addressV == o.addressV;
-    }
-    bool operator!=(const SRasterState& o) const { return !(*this == o); }
 };
 
 struct SRasterRect {
@@ -65,21 +37,20 @@ public:
     virtual void DestroyImage(uint32_t image) = 0;
     // Replaces the whole image from BGRA rows `pitch` bytes apart.
     virtual void UploadImage(uint32_t image, const uint8_t* bgra, int pitch) = 0;
-    // The whole image as BGRA rows 4 x width bytes apart.
-    virtual void DownloadImage(uint32_t image, std::vector<uint8_t>* bgra) = 0;
+    // The whole image into BGRA rows `pitch` bytes apart (at least 4 x its
+    // width), as many rows as it has.
+    virtual void DownloadImage(uint32_t image, uint8_t* bgra, int pitch) = 0;
 
     virtual void SetTarget(uint32_t image) = 0;
     // Clears the rectangle (the whole target when null) of the current target.
     virtual void Clear(D3DCOLOR color, const SRasterRect* rect) = 0;
-    // `count` vertices, three per triangle, into the current target.
+    // `count` vertices, three per triangle, into the current target, in a
+    // normalised state (NormalisedRasterState).
     virtual void DrawTriangles(const SRasterState& state, const SRasterVertex* vertices,
                                size_t count) = 0;
     // Copies a rectangle between images of the same format, pixel for pixel.
     virtual void CopyRect(uint32_t source, const SRasterRect& rect, uint32_t dest, int destX,
                           int destY) = 0;
-    // Shows the image in the window's drawable, scaled to fit with its
-    // aspect kept and black borders (the caller swaps buffers afterwards).
-    virtual void ShowImage(uint32_t image, int windowWidth, int windowHeight) = 0;
     virtual void Finish() = 0;
     // Draw calls issued to the rasteriser so far.
     virtual uint64_t DrawCallCount() const = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 #include <utility>
 
 namespace {
@@ -34,10 +35,13 @@ bool IsFilter(DWORD v) { return v == D3DTEXF_POINT || v == D3DTEXF_LINEAR; }
 
 }  // namespace
 
-CRasterDevice* CRasterDevice::Create(std::unique_ptr<IRasterBackend> backend, int width,
-                                     int height) {
+CRasterDevice* CRasterDevice::Create(std::unique_ptr<IRasterBackend> backend, int width, int height,
+                                     std::string* error) {
     const uint32_t image = backend->CreateImage(width, height);
-    if (!image) return nullptr;
+    if (!image) {
+        *error = "the " + std::to_string(width) + " x " + std::to_string(height) + " back buffer could not be created";
+        return nullptr;
+    }
     return new CRasterDevice(std::move(backend), image, width, height);
 }
 
@@ -128,18 +132,7 @@ HRESULT CRasterDevice::Present(const RECT* source, const RECT* dest, void* windo
     if (m_hidden) return D3D_OK;
     BeforeReading(m_backBuffer->image());
     Flush();
-    if (m_presentTarget.drawableSize) {
-        int width = 0, height = 0;
-        m_presentTarget.drawableSize(&width, &height);
-        m_backend->ShowImage(m_backBuffer->image(), width, height);
-    }
-    if (m_presentTarget.swap) m_presentTarget.swap();
-    if (m_presentTarget.onFrame) {
-        std::vector<uint8_t> rgba;
-        ReadBackBuffer(&rgba);
-        m_presentTarget.onFrame(rgba.data(), static_cast<int>(m_backBuffer->Width()),
-                                static_cast<int>(m_backBuffer->Height()));
-    }
+    if (m_presentSink) m_presentSink->OnPresent(*this);
     ++m_presentCount;
     return D3D_OK;
 }
@@ -375,7 +368,7 @@ HRESULT CRasterDevice::SetVertexShader(DWORD fvf) {
 SRasterState CRasterDevice::CurrentRasterState() const {
     SRasterState state = m_raster;
     state.texture = m_texture ? m_texture->image() : 0;
-    return state;
+    return NormalisedRasterState(state);
 }
 
 HRESULT CRasterDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
@@ -402,7 +395,7 @@ HRESULT CRasterDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UI
         if (m_deferred.Full()) DrawDeferred();
         return D3D_OK;
     }
-    BeforeReading(SampledTexture(state));
+    BeforeReading(state.texture);
     BeforeWriting(m_target->image(), false);
     Submit(m_fixed, state, vertices, static_cast<int>(m_streamStride), layout, type, primitiveCount, width,
            height);
@@ -488,11 +481,14 @@ void CRasterDevice::Finish() {
     m_backend->Finish();
 }
 
-void CRasterDevice::ReadBackBuffer(std::vector<uint8_t>* rgba) {
+uint32_t CRasterDevice::BackBufferImage() {
     BeforeReading(m_backBuffer->image());
     Flush();
-    m_backend->DownloadImage(m_backBuffer->image(), rgba);
-    for (size_t i = 0; i + 3 < rgba->size(); i += 4) std::swap((*rgba)[i], (*rgba)[i + 2]);
+    return m_backBuffer->image();
+}
+
+void CRasterDevice::ReadBackBuffer(uint8_t* bgra, int pitch) {
+    m_backend->DownloadImage(BackBufferImage(), bgra, pitch);
 }
 
 void CRasterDevice::UploadTexture(uint32_t image, const uint8_t* bgra, int pitch) {
@@ -501,10 +497,10 @@ void CRasterDevice::UploadTexture(uint32_t image, const uint8_t* bgra, int pitch
     m_backend->UploadImage(image, bgra, pitch);
 }
 
-void CRasterDevice::DownloadTexture(uint32_t image, std::vector<uint8_t>* bgra) {
+void CRasterDevice::DownloadTexture(uint32_t image, uint8_t* bgra, int pitch) {
     BeforeReading(image);
     Flush();
-    m_backend->DownloadImage(image, bgra);
+    m_backend->DownloadImage(image, bgra, pitch);
 }
 
 void CRasterDevice::DestroyTexture(CRasterTexture* texture) {
@@ -527,7 +523,8 @@ void CRasterDevice::DrawHeldBack(bool exceptBackBuffer) {
     m_deferred.KeepOnly(backBuffer);
 }
 
-void CRasterDevice::SaveState(SRasterDeviceState* state) {
+std::shared_ptr<const SRasterDeviceState> CRasterDevice::SaveState() {
+    auto state = std::make_shared<SRasterDeviceState>();
     Flush();
     state->fixed = m_fixed;
     state->raster = m_raster;
@@ -539,17 +536,19 @@ void CRasterDevice::SaveState(SRasterDeviceState* state) {
     state->inScene = m_inScene;
     state->deferred = m_deferred;
     state->images.clear();
-    const auto keep = [&](uint32_t image, CRasterTexture* texture, UINT width) {
-        state->images.push_back({image, texture, static_cast<int>(width), {}});
-        m_backend->DownloadImage(image, &state->images.back().bgra);
+    const auto keep = [&](const CRasterSurface& surface, CRasterTexture* texture) {
+        const int width = static_cast<int>(surface.Width());
+        state->images.push_back({surface.image(), texture, width, {}});
+        std::vector<uint8_t>& bgra = state->images.back().bgra;
+        bgra.resize(static_cast<size_t>(width) * surface.Height() * 4);
+        m_backend->DownloadImage(surface.image(), bgra.data(), width * 4);
     };
     // A back buffer the held-back commands clear first need not be kept.
-    if (!m_deferred.Replaces(m_backBuffer->image())) keep(m_backBuffer->image(), nullptr, m_backBuffer->Width());
+    if (!m_deferred.Replaces(m_backBuffer->image())) keep(*m_backBuffer, nullptr);
     for (CRasterTexture* texture : m_textures) {
-        if (texture->surface()->renderTarget() || m_copiedInto.count(texture)) {
-            keep(texture->image(), texture, texture->surface()->Width());
-        }
+        if (texture->surface()->renderTarget() || m_copiedInto.count(texture)) keep(*texture->surface(), texture);
     }
+    return state;
 }
 
 void CRasterDevice::LoadState(const SRasterDeviceState& state) {

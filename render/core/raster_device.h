@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
@@ -13,10 +14,19 @@
 #include "render/core/deferred_commands.h"
 #include "render/core/raster_backend.h"
 #include "render/core/vertex_pipeline.h"
-#include "render/core/raster_direct3d.h"
 
 class CRasterDevice;
 class CRasterTexture;
+
+// Where presented frames go (a window, a capture). Present hands the device
+// over once its back buffer holds the finished frame; the sink shows it
+// (BackBufferImage) or reads it (ReadBackBuffer). A hidden device presents
+// nothing.
+class IPresentSink {
+public:
+    virtual ~IPresentSink() = default;
+    virtual void OnPresent(CRasterDevice& device) = 0;
+};
 
 // Level 0 of a texture, or the back buffer. A texture's surface shares the
 // texture's reference count, as Direct3D's child surfaces do.
@@ -95,6 +105,11 @@ private:
     bool m_locked = false;
 };
 
+// Everything about a device that drawing changes: render and stage states,
+// transforms, material and lights, the bound texture and stream, the target,
+// the pixels of the back buffer, of render targets and of textures copied
+// into, and what a hidden device holds back. Taken and put back to return a
+// run to an earlier moment; the textures and buffers it names must outlive it.
 struct SRasterDeviceState {
     SFixedFunctionState fixed;
     SRasterState raster;
@@ -117,8 +132,10 @@ struct SRasterDeviceState {
 
 class CRasterDevice : public IDirect3DDevice8 {
 public:
-    // Null when the backend cannot make the back buffer.
-    static CRasterDevice* Create(std::unique_ptr<IRasterBackend> backend, int width, int height);
+    // Null, with the reason in *error, when the backend cannot make the back
+    // buffer.
+    static CRasterDevice* Create(std::unique_ptr<IRasterBackend> backend, int width, int height,
+                                 std::string* error);
 
     ULONG AddRef() override;
     ULONG Release() override;
@@ -148,20 +165,40 @@ public:
     HRESULT SetVertexShader(DWORD fvf) override;
     HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
 
-    void SetPresentTarget(SPresentTarget target) { m_presentTarget = std::move(target); }
+    // The sink is not owned; null presents to nothing.
+    void SetPresentSink(IPresentSink* sink) { m_presentSink = sink; }
+    int Width() const { return static_cast<int>(m_backBuffer->Width()); }
+    int Height() const { return static_cast<int>(m_backBuffer->Height()); }
+    // Blocks until the backend has finished everything submitted so far.
     void Finish();
-    void ReadBackBuffer(std::vector<uint8_t>* rgba);
+    // The back buffer's image with everything drawn into it so far, for a
+    // backend of the caller's to show.
+    uint32_t BackBufferImage();
+    // The back buffer now (after pending draws): BGRA rows `pitch` bytes apart.
+    void ReadBackBuffer(uint8_t* bgra, int pitch);
+    // Frames presented so far, and backend draw calls issued so far.
     uint64_t PresentCount() const { return m_presentCount; }
     uint64_t DrawCallCount() const { return m_backend->DrawCallCount(); }
-    // See RasterDeviceSetHidden, RasterDeviceSaveState.
+    // A hidden device shows nothing (Present does nothing) and may drop
+    // drawing that reaches only the back buffer, without its vertex work,
+    // where a later full clear of the back buffer wipes it; what it kept is
+    // drawn when the back buffer is read, shown or copied, when a texture a
+    // kept draw samples changes, and when the device is shown again, so the
+    // back buffer then holds exactly what it would have. Render targets are
+    // drawn as always. For runs that only simulate the frames before the
+    // first one shown.
     void SetHidden(bool hidden);
+    // Draws now whatever a hidden device has held back; with
+    // exceptBackBuffer, what it holds for a back buffer it clears before
+    // anything reads it is left held back (a state saved then need not keep
+    // the back buffer's pixels).
     void DrawHeldBack(bool exceptBackBuffer);
-    void SaveState(SRasterDeviceState* state);
+    std::shared_ptr<const SRasterDeviceState> SaveState();
     void LoadState(const SRasterDeviceState& state);
 
     // For textures.
     void UploadTexture(uint32_t image, const uint8_t* bgra, int pitch);
-    void DownloadTexture(uint32_t image, std::vector<uint8_t>* bgra);
+    void DownloadTexture(uint32_t image, uint8_t* bgra, int pitch);
     void DestroyTexture(CRasterTexture* texture);
 
 private:
@@ -206,7 +243,7 @@ private:
     SPrimitiveScratch m_scratch;
     SRasterState m_batchState;
 
-    SPresentTarget m_presentTarget;
+    IPresentSink* m_presentSink = nullptr;
     uint64_t m_presentCount = 0;
 
     bool m_hidden = false;

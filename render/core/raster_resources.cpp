@@ -69,7 +69,8 @@ HRESULT CRasterTexture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT*
         area = *rect;
     }
     if (m_rasterNewer) {
-        m_device->DownloadTexture(image(), &m_pixels);
+        m_pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+        m_device->DownloadTexture(image(), m_pixels.data(), static_cast<int>(width * 4));
         m_rasterNewer = false;
     }
     locked->Pitch = static_cast<INT>(width * 4);

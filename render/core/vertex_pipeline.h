@@ -45,8 +45,8 @@ struct SClipVertex {
     float u, v;
 };
 
-// A draw's working space, kept by the caller from draw to draw so that
-// drawing allocates nothing once it has seen its largest draw.
+// A draw's working space, kept by the caller from draw to draw so that its
+// vectors are not made anew for every draw.
 struct SPrimitiveScratch {
     std::vector<SClipVertex> clip;
     std::vector<unsigned> codes;  // clipping outcodes

@@ -70,20 +70,6 @@ EAddress Address(DWORD mode, int size) {
     return (size & (size - 1)) == 0 ? kAddressWrapMask : kAddressWrap;
 }
 
-// Whether stage 0 reads its texture at all.
-bool UsesTexture(const SRasterState& s) {
-    if (s.colorOp == D3DTOP_DISABLE) return false;
-    auto reads = [](D3DTEXTUREOP op, DWORD arg1, DWORD arg2) {
-        switch (op) {
-            case D3DTOP_DISABLE: return false;
-            case D3DTOP_SELECTARG1: return arg1 == D3DTA_TEXTURE;
-            case D3DTOP_SELECTARG2: return arg2 == D3DTA_TEXTURE;
-            default: return arg1 == D3DTA_TEXTURE || arg2 == D3DTA_TEXTURE;
-        }
-    };
-    return reads(s.colorOp, s.colorArg1, s.colorArg2) || reads(s.alphaOp, s.alphaArg1, s.alphaArg2);
-}
-
 bool HasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
@@ -92,7 +78,7 @@ bool HasAvx2() {
 class CCpuRasterBackend : public IRasterBackend {
 public:
     CCpuRasterBackend(const SCpuRasterOptions& options, const SKernelTable& kernels)
-        : m_pool(CpuRasterWorkers(options.threads)), m_kernels(kernels), m_show(options.show) {}
+        : m_pool(CpuRasterWorkers(options.threads)), m_kernels(kernels) {}
 
     ~CCpuRasterBackend() override { FinishFlight(); }
 
@@ -123,15 +109,14 @@ public:
         }
     }
 
-    void DownloadImage(uint32_t id, std::vector<uint8_t>* bgra) override {
+    void DownloadImage(uint32_t id, uint8_t* bgra, int pitch) override {
         Flush();
         const SImage* image = Find(id);
-        if (!image) {
-            bgra->clear();
-            return;
+        if (!image) return;
+        for (int y = 0; y < image->height; ++y) {
+            std::memcpy(bgra + static_cast<ptrdiff_t>(y) * pitch, &image->pixels[static_cast<size_t>(y) * image->width],
+                        static_cast<size_t>(image->width) * 4);
         }
-        bgra->resize(image->pixels.size() * 4);
-        std::memcpy(bgra->data(), image->pixels.data(), bgra->size());
     }
 
     void SetTarget(uint32_t id) override {
@@ -190,15 +175,6 @@ public:
         }
     }
 
-    void ShowImage(uint32_t id, int windowWidth, int windowHeight) override {
-        (void)windowWidth;  // the receiver scales to its own window
-        (void)windowHeight;
-        Flush();
-        const SImage* image = Find(id);
-        if (!image || !m_show) return;
-        m_show(reinterpret_cast<const uint8_t*>(image->pixels.data()), image->width, image->height);
-    }
-
     void Finish() override { Flush(); }
 
     uint64_t DrawCallCount() const override { return m_drawCalls; }
@@ -230,10 +206,9 @@ private:
         c.target = target->pixels.data();
         c.width = target->width;
         c.height = target->height;
-        // A texture the stage never reads is not sampled (the pixel board
-        // draws untextured with the pictures' texture still set). Nor is
-        // the target itself, which the workers are writing.
-        const SImage* texture = UsesTexture(s) && s.texture != m_target ? Find(s.texture) : nullptr;
+        // The state names only a texture the stage reads. The target itself
+        // is not sampled: the workers are writing it.
+        const SImage* texture = s.texture != m_target ? Find(s.texture) : nullptr;
         ETextureMode mode = kTexNone;
         if (texture) {
             c.texels = texture->pixels.data();
@@ -245,13 +220,14 @@ private:
             // in the filter; a triangle takes the magnification filter.
             mode = s.magFilter == D3DTEXF_LINEAR ? kTexLinear : kTexPoint;
         }
+        // Normalised: a disabled alpha operation arrives as the diffuse
+        // alpha selected.
         c.disabled = s.colorOp == D3DTOP_DISABLE;
         c.colour = Combine(s.colorOp);
-        // Alpha DISABLE keeps the diffuse alpha: select it.
-        c.alpha = s.alphaOp == D3DTOP_DISABLE ? kCombineArg1 : Combine(s.alphaOp);
+        c.alpha = Combine(s.alphaOp);
         c.colourArg1 = s.colorArg1 == D3DTA_TEXTURE;
         c.colourArg2 = s.colorArg2 == D3DTA_TEXTURE;
-        c.alphaArg1 = s.alphaOp != D3DTOP_DISABLE && s.alphaArg1 == D3DTA_TEXTURE;
+        c.alphaArg1 = s.alphaArg1 == D3DTA_TEXTURE;
         c.alphaArg2 = s.alphaArg2 == D3DTA_TEXTURE;
         c.srcFactor = Factor(s.srcBlend);
         c.destFactor = Factor(s.destBlend);
@@ -407,7 +383,6 @@ private:
 
     CWorkerPool m_pool;
     const SKernelTable& m_kernels;
-    std::function<void(const uint8_t*, int, int)> m_show;
     std::unordered_map<uint32_t, SImage> m_images;
     uint32_t m_nextId = 1;
     uint32_t m_target = 0;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,10 +18,6 @@ struct SCpuRasterOptions {
     // kAuto takes AVX2 where the processor has it. The others exist so that
     // tests can check that both paths give the same bytes.
     ECpuSimd simd = ECpuSimd::kAuto;
-    // Receives the image ShowImage is asked to show (BGRA rows top first,
-    // 4 x width bytes apart); the caller scales it into its window. Null
-    // when nothing is shown.
-    std::function<void(const uint8_t* bgra, int width, int height)> show;
 };
 
 // Null, with the reason in *error, when the options ask for a SIMD path the

@@ -3,11 +3,13 @@
 
 #include <epoxy/gl.h>
 
-#include "render/gl/gl_raster.h"
+#include "render/core/raster_direct3d.h"
 
 IDirect3D8* Direct3DCreate8(UINT sdkVersion) {
     if (sdkVersion != D3D_SDK_VERSION) return nullptr;
-    return CreateRasterDirect3D(CreateGLRasterBackend);
+    return new CRasterDirect3D([](std::string* error) -> std::unique_ptr<IRasterBackend> {
+        return CreateGLRasterBackend(error);
+    });
 }
 
 std::string CurrentGLRenderer() {

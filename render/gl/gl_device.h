@@ -1,17 +1,15 @@
-// The device that draws with OpenGL 3.3 core. This header carries no GL
-// types: the shell creates the GL context (a window, or a headless EGL
-// context) and talks to the device through these functions and those of
-// the raster device.
+// What the shell and the tests need of OpenGL, without GL types: the
+// backend, the renderer's name, and a context without a display.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "render/core/raster_direct3d.h"
+#include "render/d3d8.h"
+#include "render/gl/gl_raster.h"
 
-// Requires a current OpenGL 3.3 core context on this thread. CreateDevice
-// fails with D3DERR_NOTAVAILABLE (and a reason in RasterDeviceLastError)
-// when the context cannot do what the device needs.
+// The Direct3D object whose devices draw with OpenGL 3.3 core on the
+// context current on this thread.
 IDirect3D8* Direct3DCreate8(UINT sdkVersion);
 
 // The GL_RENDERER string of the context current on this thread (the shell

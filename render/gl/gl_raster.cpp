@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "render/software_gl.h"
+#include "resources/report.h"
 
 namespace {
 
@@ -125,13 +126,10 @@ struct SShaderKeyHash {
     }
 };
 
-SShaderKey ShaderKey(const SRasterState& state, bool hasTexture, bool flatColor) {
-    // A disabled stage draws the diffuse colour whatever else is set.
-    if (state.colorOp == D3DTOP_DISABLE) {
-        return {D3DTOP_DISABLE, 0, 0, D3DTOP_DISABLE, 0, 0, false, flatColor};
-    }
+SShaderKey ShaderKey(const SRasterState& state, bool flatColor) {
+    // The state is normalised: a disabled stage already reads no texture.
     return {state.colorOp, state.colorArg1, state.colorArg2, state.alphaOp,
-            state.alphaArg1, state.alphaArg2, hasTexture, flatColor};
+            state.alphaArg1, state.alphaArg2, state.texture != 0, flatColor};
 }
 
 const char* InterpolationDefine(bool flatColor) {
@@ -177,8 +175,9 @@ GLenum BlendFactor(D3DBLEND blend) {
         case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
         case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
         case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-        default: return GL_ONE_MINUS_DST_COLOR;  // D3DBLEND_INVDESTCOLOR
+        case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
     }
+    return GL_ZERO;  // the device accepts no other value
 }
 
 GLint Filter(D3DTEXTUREFILTERTYPE filter) {
@@ -187,6 +186,17 @@ GLint Filter(D3DTEXTUREFILTERTYPE filter) {
 
 GLint Address(DWORD address) {
     return address == D3DTADDRESS_CLAMP ? GL_CLAMP_TO_EDGE : GL_REPEAT;
+}
+
+// A shader's or program's log on one line, for a report.
+std::string InfoLog(GLuint object, void (*read)(GLuint, GLsizei, GLsizei*, GLchar*)) {
+    char log[1024] = {};
+    read(object, sizeof log, nullptr, log);
+    std::string text = log;
+    for (char& c : text)
+        if (c == '\n') c = ' ';
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text.empty() ? "(no log)" : text;
 }
 
 // `sources` are joined; the first holds the #version line.
@@ -198,9 +208,7 @@ GLuint CompileShader(GLenum type, std::initializer_list<const char*> sources, st
     GLint ok = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
     if (ok == GL_TRUE) return shader;
-    char log[1024] = {};
-    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    *error = std::string("shader compilation failed: ") + log;
+    *error = std::string("the driver refused to compile a shader: ") + InfoLog(shader, glGetShaderInfoLog);
     glDeleteShader(shader);
     return 0;
 }
@@ -282,7 +290,7 @@ constexpr size_t kFlushVertices = 3 * 4096;
 constexpr size_t kBatchesInFlight = 2;
 constexpr std::chrono::microseconds kPaceNap{100};
 
-class CGLRasterBackend : public IRasterBackend {
+class CGLRasterBackend : public IGLRasterBackend {
 public:
     ~CGLRasterBackend() override {
         for (auto& entry : m_images) Release(&entry.second);
@@ -309,7 +317,9 @@ public:
         }
         // The program of the default stage state, so that a driver refusing
         // the shaders is found at start-up.
-        if (!Program(ShaderKey(SRasterState(), true, false), error)->program) return false;
+        SRasterState textured;
+        textured.texture = 1;
+        if (!Program(ShaderKey(NormalisedRasterState(textured), false), error)->program) return false;
 
         glGenVertexArrays(1, &m_vertexArray);
         glBindVertexArray(m_vertexArray);
@@ -397,15 +407,13 @@ public:
         glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     }
 
-    void DownloadImage(uint32_t id, std::vector<uint8_t>* bgra) override {
+    void DownloadImage(uint32_t id, uint8_t* bgra, int pitch) override {
         const SImage* image = Find(id);
-        if (!image) {
-            bgra->clear();
-            return;
-        }
-        bgra->resize(static_cast<size_t>(image->width) * image->height * 4);
+        if (!image) return;
         glBindFramebuffer(GL_READ_FRAMEBUFFER, image->framebuffer);
-        glReadPixels(0, 0, image->width, image->height, GL_BGRA, GL_UNSIGNED_BYTE, bgra->data());
+        glPixelStorei(GL_PACK_ROW_LENGTH, pitch / 4);
+        glReadPixels(0, 0, image->width, image->height, GL_BGRA, GL_UNSIGNED_BYTE, bgra);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
         BindTarget();
     }
 
@@ -432,9 +440,11 @@ public:
         if (count == 0 || !Find(m_target)) return;
         if (m_windowBound) BindTarget();
         const SImage* texture = Find(state.texture);
-        std::string error;
         const bool flatColor = TrianglesHaveOneColour(vertices, count);
-        SProgram* program = Program(ShaderKey(state, texture != nullptr, flatColor), &error);
+        std::string error;
+        SProgram* program = Program(ShaderKey(state, flatColor), &error);
+        // Said once: the refused program stays cached as refused.
+        if (!error.empty()) Report("OpenGL", 0, error + "; what it draws is left out");
         if (!program->program) return;
         UseProgram(program);
         BindTexture(texture ? texture->texture : 0);
@@ -474,25 +484,17 @@ public:
         BindTarget();
     }
 
-    void ShowImage(uint32_t id, int windowWidth, int windowHeight) override {
+    void ShowImage(uint32_t id, const SRasterRect& dest, int windowWidth, int windowHeight) override {
         const SImage* image = Find(id);
         if (!image || windowWidth <= 0 || windowHeight <= 0) return;
-        // The largest rectangle of the image's aspect that fits, centred.
-        int width = windowWidth;
-        int height = static_cast<int>(static_cast<int64_t>(windowWidth) * image->height / image->width);
-        if (height > windowHeight) {
-            height = windowHeight;
-            width = static_cast<int>(static_cast<int64_t>(windowHeight) * image->width / image->height);
-        }
-        const int x = (windowWidth - width) / 2;
-        const int y = (windowHeight - height) / 2;
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
         glViewport(0, 0, windowWidth, windowHeight);
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, image->framebuffer);
         // The window's rows run bottom up, the image's top down: flip.
-        glBlitFramebuffer(0, 0, image->width, image->height, x, y + height, x + width, y,
+        const int top = windowHeight - dest.y;
+        glBlitFramebuffer(0, 0, image->width, image->height, dest.x, top, dest.x + dest.width, top - dest.height,
                           GL_COLOR_BUFFER_BIT, GL_LINEAR);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
         // Swapping needs the window's framebuffer bound; the image target
@@ -532,7 +534,7 @@ private:
         GLint ok = GL_FALSE;
         glGetProgramiv(program, GL_LINK_STATUS, &ok);
         if (ok != GL_TRUE) {
-            *error = "shader program failed to link";
+            *error = "the driver refused to link a shader program: " + InfoLog(program, glGetProgramInfoLog);
             glDeleteProgram(program);
             return &entry;
         }
@@ -663,7 +665,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<IRasterBackend> CreateGLRasterBackend(std::string* error) {
+std::unique_ptr<IGLRasterBackend> CreateGLRasterBackend(std::string* error) {
     if (!epoxy_is_desktop_gl() || epoxy_gl_version() < 33) {
         *error = "an OpenGL 3.3 context is required";
         return nullptr;

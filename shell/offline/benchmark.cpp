@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "render/gl/gl_device.h"
+#include "render/core/raster_device.h"
 #include "resources/report.h"
 #include "runtime/effect_manager.h"
 #include "shell/demo_driver.h"
-#include "shell/run_span.h"
 #include "shell/offline/frame_stats.h"
-#include "shell/offline/headless_run.h"
+#include "shell/offline/headless_output.h"
 #include "shell/offline/progress.h"
+#include "shell/run_span.h"
 
 namespace {
 
@@ -35,6 +35,8 @@ struct SEffectTime {
 // take longer than real ones and are not reported.
 class CEffectTimer {
 public:
+    explicit CEffectTimer(CRasterDevice* device) : m_device(device) {}
+
     static void Observe(void* context, const CEffect* effect, bool begin) {
         static_cast<CEffectTimer*>(context)->OnRender(effect, begin);
     }
@@ -43,7 +45,7 @@ public:
 
 private:
     void OnRender(const CEffect* effect, bool begin) {
-        RasterDeviceFinish(g_device);
+        m_device->Finish();
         if (begin) {
             m_start = Clock::now();
             return;
@@ -61,6 +63,7 @@ private:
         entry->totalMs += elapsed;
     }
 
+    CRasterDevice* m_device;
     std::vector<SEffectTime> m_times;
     Clock::time_point m_start;
 };
@@ -82,49 +85,46 @@ void PrintEffectTimes(const std::vector<SEffectTime>& times, size_t frames) {
 }  // namespace
 
 int RunBenchmark(const SOptions& options) {
-    CHeadlessRun run(options.fps);
+    CHeadlessOutput output(options.fps);
     std::string error;
-    if (!run.Start(options.renderer, options.threads, &error)) {
+    if (!output.Open(options.renderer, options.threads, nullptr, &error)) {
         Report("quellbrook", 0, error);
         return 1;
     }
-    RasterDeviceSetPresentTarget(g_device, SPresentTarget());
-
-    CEffectTimer effectTimer;
-    if (options.perEffect) g_effectManager.SetRenderObserver(CEffectTimer::Observe, &effectTimer);
-    const std::string label = "benchmark with " + run.RendererName();
-    CProgress progress(label.c_str(), stderr);
+    CRasterDevice& device = output.Device();
+    const std::string& renderer = output.Display().Name();
+    CEffectTimer effectTimer(&device);
+    CProgress progress(("benchmark with " + renderer).c_str(), stderr);
     std::vector<double> frameMs;
-    Clock::time_point frameStart;
-    float clock = 0.0f;
-
-    SDemoHooks hooks;
-    hooks.beforeRender = [&](float now) {
-        clock = now;
-        frameStart = Clock::now();
-    };
-    hooks.afterRender = [&] {
-        // A frame counts until the GPU has finished it: one drain a frame, as
-        // presenting has.
-        RasterDeviceFinish(g_device);
-        frameMs.push_back(MillisecondsSince(frameStart));
-        progress.Update(static_cast<int64_t>(frameMs.size()), clock);
-    };
-    hooks.stopRequested = [&] {
-        return options.maxFrames >= 0 && static_cast<int64_t>(frameMs.size()) >= options.maxFrames;
-    };
 
     CRunSpan span = CRunSpan::FromOptions(options);
-    const bool started = RunDemo(span.Wrap(hooks, [&](bool hidden) {
-        HideHeadlessDevice(hidden);
-        // The simulated frames are not timed.
-        if (options.perEffect) g_effectManager.SetRenderObserver(hidden ? nullptr : CEffectTimer::Observe, &effectTimer);
-    }));
+    SDemo demo;
+    const bool started = StartDemo(SDemoStart(), &demo);
+    if (started) {
+        while (!demo.ended && !demo.stopped && !span.Over() &&
+               !(options.maxFrames >= 0 && static_cast<int64_t>(frameMs.size()) >= options.maxFrames)) {
+            const bool shown = DemoPassDraws(demo) && span.EnterPass(&device);
+            // The simulated frames are not timed.
+            if (shown && span.FirstShown() && options.perEffect) {
+                g_effectManager.SetRenderObserver(CEffectTimer::Observe, &effectTimer);
+            }
+            const float clock = demo.loop.clock;
+            const Clock::time_point frameStart = Clock::now();
+            RunDemoPass(&demo);
+            if (!shown || demo.stopped) continue;
+            // A frame counts until the renderer has finished it: one drain a
+            // frame, as presenting has.
+            device.Finish();
+            frameMs.push_back(MillisecondsSince(frameStart));
+            progress.Update(static_cast<int64_t>(frameMs.size()), clock);
+        }
+        StopDemo(&demo);
+    }
     g_effectManager.SetRenderObserver(nullptr, nullptr);
     progress.Finish();
     if (!started || !span.CheckReached(options.start, options.fps)) return 1;
 
-    std::printf("renderer: %s: %s\n", run.RendererName().c_str(), run.RendererWhy().c_str());
+    std::printf("renderer: %s: %s\n", renderer.c_str(), output.Display().Why().c_str());
     if (options.perEffect) {
         PrintEffectTimes(effectTimer.Times(), frameMs.size());
     } else {

@@ -1,5 +1,6 @@
-// --benchmark: the fixed-step run as fast as the GPU allows, timed by whole
-// frames; with --per-effect a run of its own timed effect by effect.
+// --benchmark: the fixed-step run headless as fast as the renderer allows,
+// timed by whole frames; with --per-effect a run of its own timed effect by
+// effect.
 #pragma once
 
 #include "shell/command_line.h"

@@ -12,18 +12,18 @@
 #include <thread>
 #include <vector>
 
-#include "render/gl/gl_device.h"
 #include "resources/report.h"
 #include "runtime/effect_manager.h"
+#include "runtime/message_pump.h"
 #include "shell/demo_driver.h"
-#include "shell/run_span.h"
-#include "shell/offline/headless_run.h"
+#include "shell/offline/headless_output.h"
+#include "shell/offline/job_queue.h"
 #include "shell/offline/music_capture.h"
 #include "shell/offline/pass_frames.h"
 #include "shell/offline/png_writer.h"
 #include "shell/offline/progress.h"
 #include "shell/offline/video_encoder.h"
-#include "shell/offline/job_queue.h"
+#include "shell/run_span.h"
 #include "shell/stop_signals.h"
 
 namespace fs = std::filesystem;
@@ -103,7 +103,7 @@ double TimelineEnd() {
 class CCaptureRun {
 public:
     explicit CCaptureRun(const SOptions& options)
-        : m_options(options), m_run(options.fps), m_frames(kFrameWidth, kFrameHeight), m_progress("capture", stderr) {
+        : m_options(options), m_output(options.fps), m_frames(kFrameWidth, kFrameHeight), m_progress("capture", stderr) {
         if (!options.videoFile.empty()) m_videoFile = VideoFileName(options.videoFile, options.videoCodec);
         m_musicFile = options.captureDir.empty() ? PartialFileName(m_videoFile, ".wav")
                                                  : (fs::path(options.captureDir) / "audio.wav").string();
@@ -113,24 +113,23 @@ public:
 
 private:
     bool Stopping() const { return !m_failure.empty() || m_writerFailed || StopSignal() != 0; }
-    bool Begin(float clock);
+    bool Done(const SDemo& demo, const CRunSpan& span) const;
+    void Begin(const SDemo& demo);
     void AddFrame();
     int End(bool started);
     void RemoveTemporaryMusic();
 
     const SOptions& m_options;
-    CHeadlessRun m_run;
+    CHeadlessOutput m_output;
     CPassFrames m_frames;
     CProgress m_progress;
     std::string m_videoFile;
     std::string m_musicFile;
     CMusicCapture m_music;
     bool m_musicOpen = false;
-    uint32_t m_stream = 0;
     CVideoEncoder m_video;
     std::unique_ptr<CJobQueue> m_pngWriters;
     std::unique_ptr<CJobQueue> m_videoWriter;
-    bool m_begun = false;
     bool m_writerFailed = false;  // the reason comes when the writers finish
     int64_t m_frameCount = 0;
     float m_clock = 0.0f;
@@ -156,46 +155,50 @@ int CCaptureRun::Run() {
     if (!m_options.captureDir.empty() && !PrepareCaptureDirectory(m_options.captureDir, m_options.overwrite, &error)) {
         return Fail(error);
     }
-    if (!m_run.Start(m_options.renderer, m_options.threads, &error)) return Fail(error);
-    m_progress.SetLabel("capture with " + m_run.RendererName());
+    if (!m_output.Open(m_options.renderer, m_options.threads, &m_frames, &error)) return Fail(error);
+    m_progress.SetLabel("capture with " + m_output.Display().Name());
     InstallStopSignals();
+    CSignalPump pump;
+    SetMessagePump(&pump);
 
-    SPresentTarget target;
-    target.onFrame = [this](const uint8_t* rgba, int width, int height) { m_frames.OnPresent(rgba, width, height); };
-    RasterDeviceSetPresentTarget(g_device, target);
-
-    SDemoHooks hooks;
-    hooks.musicStarted = [this](uint32_t stream) {
-        m_stream = stream;
-        m_musicOpen = m_music.Open(m_musicFile, &m_failure);
-    };
-    hooks.beforeRender = [this](float clock) {
-        m_clock = clock;
-        if (!m_begun) m_begun = Begin(clock);
-    };
-    hooks.afterRender = [this] {
-        if (!Stopping()) AddFrame();
-    };
-    hooks.stopRequested = [this] {
-        return Stopping() || (m_options.maxFrames >= 0 && m_frameCount >= m_options.maxFrames);
-    };
     CRunSpan span = CRunSpan::FromOptions(m_options);
-    const bool started = RunDemo(span.Wrap(hooks, HideHeadlessDevice));
+    SDemo demo;
+    const bool started = StartDemo(SDemoStart(), &demo);
+    if (started) {
+        m_musicOpen = m_music.Open(m_musicFile, &m_failure);
+        while (!Done(demo, span)) {
+            const bool shown = DemoPassDraws(demo) && span.EnterPass(&m_output.Device());
+            if (shown) {
+                m_clock = demo.loop.clock;
+                if (span.FirstShown()) Begin(demo);
+            }
+            RunDemoPass(&demo);
+            if (shown && !demo.stopped && !Stopping()) AddFrame();
+        }
+        StopDemo(&demo);
+    }
+    SetMessagePump(nullptr);
     return End(started && span.CheckReached(m_options.start, m_options.fps));
+}
+
+bool CCaptureRun::Done(const SDemo& demo, const CRunSpan& span) const {
+    return demo.ended || demo.stopped || Stopping() || span.Over() ||
+           (m_options.maxFrames >= 0 && m_frameCount >= m_options.maxFrames);
 }
 
 // The first pass that renders: the music goes to its file before any frame,
 // then the writers start.
-bool CCaptureRun::Begin(float clock) {
+void CCaptureRun::Begin(const SDemo& demo) {
     const double end = TimelineEnd();
     m_progress.SetEnd(m_options.maxFrames < 0
                           ? end
-                          : std::min(end, clock + static_cast<double>(m_options.maxFrames - 1) / FramesPerSecond(m_options.fps)));
-    if (!m_musicOpen) return true;  // the reason is in m_failure
-    const uint64_t skip = MusicSamplesIn(m_run.TimerSteps(), m_options.fps);
+                          : std::min(end, m_clock + static_cast<double>(m_options.maxFrames - 1) /
+                                                         FramesPerSecond(m_options.fps)));
+    if (!m_musicOpen) return;  // the reason is in m_failure
+    const uint64_t skip = MusicSamplesIn(m_output.TimerSteps(), m_options.fps);
     const uint64_t length =
         m_options.maxFrames < 0 ? CMusicCapture::kWholeSong : MusicSamplesIn(m_options.maxFrames, m_options.fps);
-    if (!m_music.WriteSong(m_stream, skip, length, [] { return StopSignal() != 0; }, &m_failure)) return true;
+    if (!m_music.WriteSong(demo.stream, skip, length, [] { return StopSignal() != 0; }, &m_failure)) return;
 
     const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     if (!m_options.captureDir.empty()) {
@@ -209,11 +212,10 @@ bool CCaptureRun::Begin(float clock) {
         settings.width = kFrameWidth;
         settings.height = kFrameHeight;
         settings.audio = m_musicFile;
-        if (!m_video.Start(settings, &m_failure)) return true;
+        if (!m_video.Start(settings, &m_failure)) return;
         // One thread keeps the frames in order.
         m_videoWriter = std::make_unique<CJobQueue>(1, kQueuedFramesPerThread);
     }
-    return true;
 }
 
 void CCaptureRun::AddFrame() {

@@ -14,8 +14,9 @@ CPassFrames::CPassFrames(int width, int height) : m_width(width), m_height(heigh
     m_latest = std::move(black);
 }
 
-void CPassFrames::OnPresent(const uint8_t* rgba, int width, int height) {
-    if (!rgba || width != m_width || height != m_height) return;
-    // A new buffer each time: writers may still hold the last one.
-    m_latest = std::make_shared<const std::vector<uint8_t>>(rgba, rgba + m_latest->size());
+void CPassFrames::OnPresent(CRasterDevice& device) {
+    if (device.Width() != m_width || device.Height() != m_height) return;
+    auto frame = std::make_shared<std::vector<uint8_t>>(m_latest->size());
+    device.ReadBackBuffer(frame->data(), m_width * 4);
+    m_latest = std::move(frame);
 }

@@ -8,16 +8,19 @@
 #include <memory>
 #include <vector>
 
-// RGBA8, rows top first; shared by the writers of a frame, never changed.
+#include "render/core/raster_device.h"
+
+// BGRA8, rows top first; shared by the writers of a frame, never changed.
 using FramePixels = std::shared_ptr<const std::vector<uint8_t>>;
 
-class CPassFrames {
+class CPassFrames : public IPresentSink {
 public:
     CPassFrames(int width, int height);
 
-    // Every Present, with the back buffer. Pictures of another size than
-    // the frames' are not kept.
-    void OnPresent(const uint8_t* rgba, int width, int height);
+    // Reads the back buffer, once, into a frame of its own (writers may
+    // still hold the last one). Back buffers of another size than the
+    // frames' are not kept.
+    void OnPresent(CRasterDevice& device) override;
     // The frame of the pass that has just rendered.
     FramePixels Frame() const { return m_latest; }
 

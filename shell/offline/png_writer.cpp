@@ -45,14 +45,16 @@ bool WriteRows(FILE* file, const std::vector<uint8_t>& rgb, int width, int heigh
 
 }  // namespace
 
-bool WritePngRgb(const std::string& path, const uint8_t* rgba, int width, int height, std::string* error) {
-    if (!rgba || width <= 0 || height <= 0) {
+bool WritePngRgb(const std::string& path, const uint8_t* bgra, int width, int height, std::string* error) {
+    if (!bgra || width <= 0 || height <= 0) {
         *error = path + ": no image to write";
         return false;
     }
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     for (size_t pixel = 0, count = rgb.size() / 3; pixel < count; ++pixel) {
-        std::memcpy(&rgb[pixel * 3], rgba + pixel * 4, 3);
+        rgb[pixel * 3] = bgra[pixel * 4 + 2];
+        rgb[pixel * 3 + 1] = bgra[pixel * 4 + 1];
+        rgb[pixel * 3 + 2] = bgra[pixel * 4];
     }
 
     FILE* file = std::fopen(path.c_str(), "wb");

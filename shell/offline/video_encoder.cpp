@@ -65,7 +65,7 @@ std::vector<std::string> FfmpegArguments(const SVideoSettings& settings, const s
     // No shell in between: every argument, file names too, goes as it is.
     std::vector<std::string> args = {
         "ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error",
-        "-f", "rawvideo", "-pixel_format", "rgba",
+        "-f", "rawvideo", "-pixel_format", "bgra",
         "-video_size", std::to_string(settings.width) + "x" + std::to_string(settings.height),
         "-framerate", rate, "-i", "pipe:0",
         "-i", settings.audio,
@@ -157,10 +157,10 @@ void CVideoEncoder::CollectMessages(int fd) {
     close(fd);
 }
 
-bool CVideoEncoder::WriteFrame(const uint8_t* rgba, std::string* error) {
+bool CVideoEncoder::WriteFrame(const uint8_t* bgra, std::string* error) {
     size_t left = static_cast<size_t>(m_settings.width) * static_cast<size_t>(m_settings.height) * 4;
     while (left > 0) {
-        const ssize_t wrote = write(m_frames, rgba, left);
+        const ssize_t wrote = write(m_frames, bgra, left);
         if (wrote < 0 && errno == EINTR) continue;
         if (wrote <= 0) {
             // ffmpeg has gone: what it said says why.
@@ -171,7 +171,7 @@ bool CVideoEncoder::WriteFrame(const uint8_t* rgba, std::string* error) {
                                     : reason;
             return false;
         }
-        rgba += wrote;
+        bgra += wrote;
         left -= static_cast<size_t>(wrote);
     }
     return true;

@@ -47,9 +47,9 @@ public:
 
     // Starts ffmpeg. False, with the reason in *error, when it cannot run.
     bool Start(const SVideoSettings& settings, std::string* error);
-    // One frame: width * height RGBA8 pixels, rows top first. Blocks while
+    // One frame: width * height BGRA8 pixels, rows top first. Blocks while
     // ffmpeg is busy.
-    bool WriteFrame(const uint8_t* rgba, std::string* error);
+    bool WriteFrame(const uint8_t* bgra, std::string* error);
     // Ends the input, waits for ffmpeg and gives the video its name. False,
     // with ffmpeg's last lines in *error, when ffmpeg failed.
     bool Finish(std::string* error);

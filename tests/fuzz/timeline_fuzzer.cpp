@@ -11,7 +11,7 @@
 
 #include "render/recording_device.h"
 #include "runtime/effect_manager.h"
-#include "runtime/scene_effects.h"
+#include "effects/scene_effects.h"
 #include "runtime/timeline_check.h"
 #include "tests/fuzz/fuzz_files.h"
 

@@ -89,7 +89,7 @@
 #include "render/core/raster_direct3d.h"
 #include "runtime/effect_manager.h"
 #include "runtime/random.h"
-#include "runtime/scene_effects.h"
+#include "effects/scene_effects.h"
 #include "tests/golden/golden_image.h"
 #include "tests/golden/test_pictures.h"
 #include "tests/png_file.h"
@@ -217,7 +217,7 @@ private:
 
 // Plays a scene on `device` as a fresh run of the program would, handing
 // each moment's back buffer (RGBA) to `frame`.
-void PlayScene(const SScene& scene, IDirect3DDevice8* device,
+void PlayScene(const SScene& scene, CRasterDevice* device,
                const std::function<void(const SMoment&, const std::vector<uint8_t>&)>& frame) {
     // The class-wide clocks and the random generator belong to the process.
     CEffectTestTexture::s_time = 0.0f;
@@ -260,10 +260,7 @@ void PlayScene(const SScene& scene, IDirect3DDevice8* device,
             manager.Update(static_cast<int>(clock * 1000));
             manager.RenderLayers(kStep);
         }
-        std::vector<uint8_t> rgba;
-        RasterDeviceReadBackBuffer(device, &rgba);
-        ASSERT_EQ(rgba.size(), static_cast<size_t>(kWidth) * kHeight * 4);
-        frame(moment, rgba);
+        frame(moment, ReadBackRgba(device));
     }
     g_device = nullptr;
 }
@@ -338,7 +335,7 @@ TEST(BackendAgreement, EveryGoldenFrame) {
         const ETestBackend backends[2] = {ETestBackend::kGL, ETestBackend::kCpu};
         for (int b = 0; b < 2; ++b) {
             std::string error;
-            IDirect3DDevice8* device = CreateTestDevice(backends[b], kWidth, kHeight, &error);
+            CRasterDevice* device = CreateTestDevice(backends[b], kWidth, kHeight, &error);
             ASSERT_NE(device, nullptr) << error;
             PlayScene(*scene, device, [&](const SMoment&, const std::vector<uint8_t>& rgba) {
                 frames[b].push_back(rgba);

@@ -3,41 +3,55 @@
 #include <cstdlib>
 #include <memory>
 
-#include "render/cpu/cpu_raster.h"
 #include "render/core/raster_direct3d.h"
+#include "render/cpu/cpu_raster.h"
 #include "render/gl/gl_device.h"
+
+namespace {
+
+// The one headless context of the process, made at the first GL device.
+bool MakeGLContextCurrent(std::string* error) {
+    // Software rendering gives the same pixels on every machine.
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
+    static std::string contextError;
+    static std::unique_ptr<CHeadlessGLContext> context = CHeadlessGLContext::Create(&contextError);
+    if (!context) {
+        *error = "no headless OpenGL context: " + contextError;
+        return false;
+    }
+    context->MakeCurrent();
+    return true;
+}
+
+}  // namespace
 
 std::string TestBackendName(const ::testing::TestParamInfo<ETestBackend>& info) {
     return info.param == ETestBackend::kGL ? "GL" : "Cpu";
 }
 
-IDirect3DDevice8* CreateTestDevice(ETestBackend backend, int width, int height, std::string* error) {
-    IDirect3D8* d3d = nullptr;
+CRasterDevice* CreateTestDevice(ETestBackend backend, int width, int height, std::string* error) {
+    std::unique_ptr<IRasterBackend> raster;
     if (backend == ETestBackend::kCpu) {
-        d3d = CreateRasterDirect3D([](std::string* reason) { return CreateCpuRasterBackend({}, reason); });
-    } else {
-        // Software rendering gives the same pixels on every machine.
-        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-        static std::string contextError;
-        static std::unique_ptr<CHeadlessGLContext> context = CHeadlessGLContext::Create(&contextError);
-        if (!context) {
-            *error = "no headless OpenGL context: " + contextError;
-            return nullptr;
-        }
-        context->MakeCurrent();
-        d3d = Direct3DCreate8(D3D_SDK_VERSION);
+        raster = CreateCpuRasterBackend({}, error);
+    } else if (MakeGLContextCurrent(error)) {
+        raster = CreateGLRasterBackend(error);
     }
+    if (!raster) return nullptr;
     D3DPRESENT_PARAMETERS params{};
     params.BackBufferWidth = static_cast<UINT>(width);
     params.BackBufferHeight = static_cast<UINT>(height);
     params.BackBufferFormat = D3DFMT_A8R8G8B8;
-    IDirect3DDevice8* device = nullptr;
-    if (d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params,
-                          &device) != D3D_OK) {
-        *error = RasterDeviceLastError();
-    }
-    d3d->Release();
+    auto* direct3d = new CRasterDirect3D();
+    CRasterDevice* device = direct3d->CreateRasterDevice(std::move(raster), &params, error);
+    direct3d->Release();
     return device;
+}
+
+std::vector<uint8_t> ReadBackRgba(CRasterDevice* device) {
+    std::vector<uint8_t> rgba(static_cast<size_t>(device->Width()) * device->Height() * 4);
+    device->ReadBackBuffer(rgba.data(), device->Width() * 4);
+    for (size_t i = 0; i < rgba.size(); i += 4) std::swap(rgba[i], rgba[i + 2]);
+    return rgba;
 }
 
 void BackendDeviceTest::SetUp() {
@@ -52,10 +66,4 @@ void BackendDeviceTest::TearDown() {
     if (m_device) {
         EXPECT_EQ(m_device->Release(), 0u);
     }
-}
-
-std::vector<uint8_t> BackendDeviceTest::ReadBack() {
-    std::vector<uint8_t> rgba;
-    RasterDeviceReadBackBuffer(m_device, &rgba);
-    return rgba;
 }

@@ -1,6 +1,7 @@
 // A fixture for tests that draw the same frames with each raster backend:
-// the OpenGL one on a headless context, and the CPU one. A fresh device per
-// test, installed as g_device and released (to a count of 0) afterwards.
+// the OpenGL one on the process's one headless context (EGL, software
+// rendering), and the CPU one. A fresh device per test, installed as
+// g_device and released (to a count of 0) afterwards.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "render/d3d8.h"
+#include "render/core/raster_device.h"
 
 enum class ETestBackend { kGL, kCpu };
 
@@ -17,9 +18,11 @@ enum class ETestBackend { kGL, kCpu };
 std::string TestBackendName(const ::testing::TestParamInfo<ETestBackend>& info);
 
 // A device of the given size on the backend; null, with the reason in
-// *error, when none can be made. The OpenGL one shares one headless context
-// per process.
-IDirect3DDevice8* CreateTestDevice(ETestBackend backend, int width, int height, std::string* error);
+// *error, when none can be made.
+CRasterDevice* CreateTestDevice(ETestBackend backend, int width, int height, std::string* error);
+
+// The back buffer as RGBA, rows top first.
+std::vector<uint8_t> ReadBackRgba(CRasterDevice* device);
 
 class BackendDeviceTest : public ::testing::TestWithParam<ETestBackend> {
 protected:
@@ -29,8 +32,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The back buffer as RGBA, rows top first.
-    std::vector<uint8_t> ReadBack();
+    std::vector<uint8_t> ReadBack() { return ReadBackRgba(m_device); }
 
-    IDirect3DDevice8* m_device = nullptr;
+    CRasterDevice* m_device = nullptr;
 };

@@ -114,8 +114,8 @@ std::vector<uint8_t> DrawScene(const SCpuRasterOptions& options) {
         }
         backend->DrawTriangles(over, small.data(), small.size());
     }
-    std::vector<uint8_t> pixels;
-    backend->DownloadImage(target, &pixels);
+    std::vector<uint8_t> pixels(static_cast<size_t>(kWidth) * kHeight * 4);
+    backend->DownloadImage(target, pixels.data(), kWidth * 4);
     return pixels;
 }
 

@@ -1,11 +1,14 @@
 // A raster backend that draws nothing and keeps what it is given: every
-// batch of screen-space triangles with its state, and the clears. Images are
-// ids with a size; downloads give zeros. Lets the device core be tested
-// without any graphics driver.
+// batch of screen-space triangles with its state, the clears, and every
+// operation in order. Images are ids with a size; downloads give zeros. Lets
+// the device core be tested without any graphics driver.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -24,28 +27,41 @@ public:
         return m_nextId++;
     }
     void DestroyImage(uint32_t image) override { m_sizes.erase(image); }
-    void UploadImage(uint32_t, const uint8_t*, int) override {}
-    void DownloadImage(uint32_t image, std::vector<uint8_t>* bgra) override {
+    void UploadImage(uint32_t image, const uint8_t*, int) override { Log("upload", image); }
+    void DownloadImage(uint32_t image, uint8_t* bgra, int pitch) override {
         const auto it = m_sizes.find(image);
-        const size_t pixels =
-            it == m_sizes.end() ? 0 : static_cast<size_t>(it->second.first) * it->second.second;
-        bgra->assign(4 * pixels, 0);
+        if (it == m_sizes.end()) return;
+        for (int y = 0; y < it->second.second; ++y)
+            std::fill_n(bgra + static_cast<ptrdiff_t>(y) * pitch, 4 * it->second.first, uint8_t{0});
     }
     void SetTarget(uint32_t image) override { m_target = image; }
-    void Clear(D3DCOLOR color, const SRasterRect*) override { clears.push_back(color); }
+    void Clear(D3DCOLOR color, const SRasterRect*) override {
+        clears.push_back(color);
+        Log("clear", m_target);
+    }
     void DrawTriangles(const SRasterState& state, const SRasterVertex* vertices,
                        size_t count) override {
         draws.push_back({m_target, state, std::vector<SRasterVertex>(vertices, vertices + count)});
+        Log("draw", m_target, state.texture);
     }
-    void CopyRect(uint32_t, const SRasterRect&, uint32_t, int, int) override {}
-    void ShowImage(uint32_t, int, int) override {}
+    void CopyRect(uint32_t source, const SRasterRect&, uint32_t dest, int, int) override {
+        Log("copy", dest, source);
+    }
     void Finish() override {}
     uint64_t DrawCallCount() const override { return draws.size(); }
 
     std::vector<SRecordedDraw> draws;
     std::vector<D3DCOLOR> clears;
+    // "clear 1", "draw 1 from 3" (into image 1, sampling image 3), "copy 4
+    // from 1", "upload 3", in the order they came.
+    std::vector<std::string> ops;
 
 private:
+    void Log(const char* what, uint32_t image, uint32_t from = 0) {
+        ops.push_back(std::string(what) + " " + std::to_string(image) +
+                      (from ? " from " + std::to_string(from) : std::string()));
+    }
+
     std::map<uint32_t, std::pair<int, int>> m_sizes;
     uint32_t m_nextId = 1;
     uint32_t m_target = 0;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "render/core/raster_device.h"
@@ -40,8 +41,9 @@ protected:
     void SetUp() override {
         auto backend = std::make_unique<CRecordingRasterBackend>();
         m_backend = backend.get();
-        m_device = CRasterDevice::Create(std::move(backend), kWidth, kHeight);
-        ASSERT_NE(m_device, nullptr);
+        std::string error;
+        m_device = CRasterDevice::Create(std::move(backend), kWidth, kHeight, &error);
+        ASSERT_NE(m_device, nullptr) << error;
         // Flat drawing in pixels with the origin at the screen centre, y up.
         D3DMATRIX m;
         m_device->SetTransform(D3DTS_WORLD, MatIdentity(&m));

@@ -1,6 +1,7 @@
 // Registration, lookup and drawing order.
 #include <cstring>
 
+#include "runtime/message_pump.h"
 #include "tests/runtime/timeline_fixture.h"
 
 namespace {
@@ -86,11 +87,46 @@ TEST_F(TimelineTest, RenderLayersInOrderWithObserver) {
     EXPECT_EQ(log, (Log{"render a 0", "render b 0", "render a 0", "render c 0"}));
 }
 
+// A stop asked for while a layer draws (a key met by "beginScene"'s pump, a
+// signal) leaves every later layer undrawn, and is seen before the first.
+TEST_F(TimelineTest, StopRequestEndsThePassAfterTheLayerThatSawIt) {
+    ASSERT_TRUE(Load("e 0 s i0 sa\r\ne 0 s i1 sb\r\ne 0 s i2 sc\r\n%"));
+    Add("a");
+    Add("b");
+    Add("c");
+    manager.Update(0);
+    log.clear();
+
+    class CStopAfter : public IMessagePump {
+    public:
+        CStopAfter(const Log& log, size_t renders) : m_log(log), m_renders(renders) {}
+        void Pump() override {}
+        bool StopRequested() override { return m_log.size() >= m_renders; }
+
+    private:
+        const Log& m_log;
+        size_t m_renders;
+    };
+    CStopAfter afterTwo(log, 2);
+    SetMessagePump(&afterTwo);
+    EXPECT_FALSE(manager.RenderLayers(0.1f));
+    EXPECT_EQ(log, (Log{"render a 0.1", "render b 0.1"}));
+
+    log.clear();
+    CStopAfter atOnce(log, 0);
+    SetMessagePump(&atOnce);
+    EXPECT_FALSE(manager.RenderLayers(0.1f));
+    EXPECT_TRUE(log.empty());
+    SetMessagePump(nullptr);
+    EXPECT_TRUE(manager.RenderLayers(0.1f));
+    EXPECT_EQ(log.size(), 3u);
+}
+
 TEST(EffectManagerTest, UnloadedManagerHasNothingToPlay) {
     CEffectManager manager;
     EXPECT_EQ(manager.CurrentEvent(), nullptr);
     EXPECT_EQ(manager.Update(0), -1);
-    manager.RenderLayers(0.1f);
+    EXPECT_TRUE(manager.RenderLayers(0.1f));
 }
 
 }  // namespace

@@ -7,12 +7,13 @@
 
 #include "audio/bass.h"
 #include "audio/mp3_stream.h"
+#include "render/cpu/cpu_raster.h"
 #include "shell/offline/frame_stats.h"
+#include "shell/offline/job_queue.h"
 #include "shell/offline/music_capture.h"
 #include "shell/offline/pass_frames.h"
 #include "shell/offline/png_writer.h"
 #include "shell/offline/wav_writer.h"
-#include "shell/offline/job_queue.h"
 #include "tests/png_file.h"
 #include "tests/shell/test_files.h"
 
@@ -32,10 +33,10 @@ TEST(PngWriter, WritesRgbRowsTopFirstAndDropsAlpha) {
     CTempDir dir;
     const int width = 5;
     const int height = 3;
-    std::vector<uint8_t> rgba(width * height * 4);
-    for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<uint8_t>(i * 13);
+    std::vector<uint8_t> bgra(width * height * 4);
+    for (size_t i = 0; i < bgra.size(); ++i) bgra[i] = static_cast<uint8_t>(i * 13);
     std::string error;
-    ASSERT_TRUE(WritePngRgb(dir / "frame.png", rgba.data(), width, height, &error)) << error;
+    ASSERT_TRUE(WritePngRgb(dir / "frame.png", bgra.data(), width, height, &error)) << error;
 
     SRgbImage image;
     bool rgb8 = false;
@@ -44,10 +45,10 @@ TEST(PngWriter, WritesRgbRowsTopFirstAndDropsAlpha) {
     EXPECT_EQ(image.width, width);
     EXPECT_EQ(image.height, height);
     for (int pixel = 0; pixel < width * height; ++pixel) {
-        for (int c = 0; c < 3; ++c) EXPECT_EQ(image.rgb[pixel * 3 + c], rgba[pixel * 4 + c]) << pixel;
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(image.rgb[pixel * 3 + c], bgra[pixel * 4 + 2 - c]) << pixel;
     }
 
-    EXPECT_FALSE(WritePngRgb(dir / "no/such/dir/frame.png", rgba.data(), width, height, &error));
+    EXPECT_FALSE(WritePngRgb(dir / "no/such/dir/frame.png", bgra.data(), width, height, &error));
     EXPECT_NE(error.find("no/such/dir"), std::string::npos);
 }
 
@@ -141,17 +142,32 @@ TEST(MusicCapture, WritesTheSongFromTheFirstFramesPositionThenTheFramesDuration)
 // One frame per pass: the last picture presented, the previous one again
 // when none was, black before the first.
 TEST(PassFrames, KeepTheLastPresentedPicture) {
+    const auto device = [](int width, int height) {
+        std::string error;
+        CRasterDevice* made = CRasterDevice::Create(CreateCpuRasterBackend({}, &error), width, height, &error);
+        EXPECT_NE(made, nullptr) << error;
+        return made;
+    };
+    const auto present = [](CRasterDevice* on, D3DCOLOR colour) {
+        on->Clear(0, nullptr, D3DCLEAR_TARGET, colour, 1.0f, 0);
+        on->Present(nullptr, nullptr, nullptr, nullptr);
+    };
     CPassFrames frames(2, 1);
+    CRasterDevice* wide = device(2, 1);
+    CRasterDevice* tall = device(1, 2);
+    ASSERT_TRUE(wide && tall);
+    wide->SetPresentSink(&frames);
+    tall->SetPresentSink(&frames);
     EXPECT_EQ(*frames.Frame(), std::vector<uint8_t>({0, 0, 0, 255, 0, 0, 0, 255}));
-    const std::vector<uint8_t> first = {1, 2, 3, 4, 5, 6, 7, 8};
-    const std::vector<uint8_t> second = {9, 9, 9, 9, 8, 8, 8, 8};
-    frames.OnPresent(first.data(), 2, 1);
+    present(wide, 0x04030201);
     const FramePixels held = frames.Frame();
-    frames.OnPresent(second.data(), 2, 1);
-    EXPECT_EQ(*frames.Frame(), second);
-    EXPECT_EQ(*held, first) << "a frame handed out never changes";
-    frames.OnPresent(first.data(), 1, 2);
-    EXPECT_EQ(*frames.Frame(), second) << "a picture of another size is not a frame";
+    present(wide, 0x08070605);
+    EXPECT_EQ(*frames.Frame(), std::vector<uint8_t>({5, 6, 7, 8, 5, 6, 7, 8})) << "BGRA, the last presented";
+    EXPECT_EQ(*held, std::vector<uint8_t>({1, 2, 3, 4, 1, 2, 3, 4})) << "a frame handed out never changes";
+    present(tall, 0xFFFFFFFF);
+    EXPECT_EQ((*frames.Frame())[0], 5) << "a picture of another size is not a frame";
+    EXPECT_EQ(wide->Release(), 0u);
+    EXPECT_EQ(tall->Release(), 0u);
 }
 
 TEST(JobQueue, RunsTheJobsAndStopsAtTheFirstFailure) {

@@ -8,6 +8,7 @@
 #include "render/recording_device.h"
 #include "resources/report.h"
 #include "runtime/effect_manager.h"
+#include "runtime/message_pump.h"
 #include "shell/demo_driver.h"
 #include "shell/offline/fixed_counter.h"
 #include "shell/shell_globals.h"
@@ -55,30 +56,32 @@ protected:
 TEST_F(DemoDriver, TimelineOfOnlyTheEndByteDrawsNothingAndReleasesTheAudio) {
     WriteSong();
     WriteScript("%");
-    // The effects live while the run does; by the time the music starts they
-    // are registered in their fixed slots.
+    SDemo demo;
+    ASSERT_TRUE(StartDemo(SDemoStart(), &demo));
+    // The effects are registered in their fixed slots when the run starts.
     std::vector<std::string> names;
-    size_t callsBeforeMusic = 0;
-    SDemoHooks hooks;
-    hooks.musicStarted = [&](uint32_t) {
-        for (int slot = 0; slot < g_effectManager.RegisteredCount(); ++slot) {
-            names.push_back(g_effectManager.Registered(slot)->name);
-        }
-        callsBeforeMusic = m_device.calls.size();
-    };
-    EXPECT_TRUE(RunDemo(hooks));
+    for (int slot = 0; slot < g_effectManager.RegisteredCount(); ++slot) {
+        names.push_back(g_effectManager.Registered(slot)->name);
+    }
     EXPECT_EQ(names, (std::vector<std::string>{"clearScreen", "beginScene", "endScene", "fade", "cube1",
                                                "testTexture", "bezier", "zoomblur", "pixBoard", "intro",
                                                "flare", "oldzoom"}));
     // After the effects' own set-up, only the start-up clear, outside any
-    // scene; nothing is drawn once the music starts.
-    ASSERT_GE(callsBeforeMusic, 1u);
-    ASSERT_EQ(m_device.calls.size(), callsBeforeMusic);
+    // scene.
+    const size_t callsAtStart = m_device.calls.size();
+    ASSERT_GE(callsAtStart, 1u);
     const SRecordedCall& clear = m_device.calls.back();
     EXPECT_EQ(clear.op, "Clear");
     EXPECT_EQ(clear.object, m_device.BackBuffer());
     EXPECT_EQ(clear.args, (std::vector<int64_t>{0, 1, 0xFF000000, 0}));  // count, flags, colour, stencil
     EXPECT_EQ(clear.z, 1.0f);
+    EXPECT_TRUE(g_timer.Running());
+
+    // The Update before the first pass meets the end: nothing is drawn.
+    EXPECT_FALSE(RunDemoPass(&demo));
+    EXPECT_TRUE(demo.ended);
+    EXPECT_EQ(m_device.calls.size(), callsAtStart);
+    StopDemo(&demo);
     EXPECT_TRUE(g_messages.empty());
     EXPECT_FALSE(g_timer.Running());
     // Freed at the end: the library starts again.
@@ -88,17 +91,18 @@ TEST_F(DemoDriver, TimelineOfOnlyTheEndByteDrawsNothingAndReleasesTheAudio) {
 TEST_F(DemoDriver, RunsUntilTheEndLineWithOneClockStepPerFrame) {
     WriteSong();
     WriteScript(SceneTimeline({"F 1000"}));
+    SDemo demo;
+    ASSERT_TRUE(StartDemo(SDemoStart(), &demo));
+    EXPECT_NE(demo.stream, 0u);
+    const size_t callsAtStart = m_device.calls.size();
     std::vector<float> clocks;
-    uint32_t stream = 0;
-    SDemoHooks hooks;
-    size_t callsBeforeMusic = 0;
-    hooks.musicStarted = [&](uint32_t started) {
-        stream = started;
-        callsBeforeMusic = m_device.calls.size();
-    };
-    hooks.beforeRender = [&](float clock) { clocks.push_back(clock); };
-    EXPECT_TRUE(RunDemo(hooks));
-    EXPECT_NE(stream, 0u);
+    while (!demo.ended) {
+        const float clock = demo.loop.clock;
+        const bool draws = DemoPassDraws(demo);
+        EXPECT_EQ(RunDemoPass(&demo), draws);
+        if (draws) clocks.push_back(clock);
+    }
+    StopDemo(&demo);
 
     const int64_t frames = FramesBeforeEndLine(60, 1000);
     EXPECT_EQ(frames, 60);
@@ -109,27 +113,45 @@ TEST_F(DemoDriver, RunsUntilTheEndLineWithOneClockStepPerFrame) {
     // had fired by then (the frame is bracketed by BeginScene and Present).
     EXPECT_GE(clocks.front(), 0.0f);
     EXPECT_LT(clocks.front() - 1.0f / 60, 0.0f);
-    ASSERT_GT(m_device.calls.size(), callsBeforeMusic);
-    EXPECT_EQ(m_device.calls[callsBeforeMusic].op, "BeginScene");
+    ASSERT_GT(m_device.calls.size(), callsAtStart);
+    EXPECT_EQ(m_device.calls[callsAtStart].op, "BeginScene");
     for (size_t i = 1; i < clocks.size(); ++i) EXPECT_NEAR(clocks[i] - clocks[i - 1], 1.0f / 60, 1e-5f);
     EXPECT_LT(ClockToMilliseconds(clocks.back()), 1000);
     EXPECT_GE(ClockToMilliseconds(clocks.back() + 1.0f / 60), 1000);
 }
 
-TEST_F(DemoDriver, StopRequestEndsTheRunLikeTheEndMarker) {
+// A stop asked for between layers (a key, a signal) ends the pass there:
+// the frame is neither finished nor presented, and the run stops as asked.
+TEST_F(DemoDriver, StopRequestEndsThePassAndTheRun) {
     WriteSong();
     WriteScript(SceneTimeline({"F 100000"}));
-    SDemoHooks hooks;
-    hooks.stopRequested = [&] { return m_device.Count("Present") >= 5; };
-    EXPECT_TRUE(RunDemo(hooks));
-    EXPECT_EQ(m_device.Count("Present"), 5u);
+    class CStopAtFifthScene : public IMessagePump {
+    public:
+        explicit CStopAtFifthScene(const CRecordingDevice& device) : m_device(device) {}
+        void Pump() override {}
+        bool StopRequested() override { return m_device.Count("BeginScene") >= 5; }
+
+    private:
+        const CRecordingDevice& m_device;
+    } pump(m_device);
+    SetMessagePump(&pump);
+    SDemo demo;
+    ASSERT_TRUE(StartDemo(SDemoStart(), &demo));
+    while (!demo.ended && !demo.stopped) RunDemoPass(&demo);
+    StopDemo(&demo);
+    SetMessagePump(nullptr);
+    EXPECT_TRUE(demo.stopped);
+    EXPECT_FALSE(demo.ended);
+    EXPECT_EQ(m_device.Count("BeginScene"), 5u);
+    EXPECT_EQ(m_device.Count("Present"), 4u) << "the fifth frame stopped after its first layer";
     EXPECT_FALSE(g_timer.Running());
     EXPECT_NE(BASS_Init(-1, 44100, 32, nullptr), 0) << "the audio was freed";
 }
 
 TEST_F(DemoDriver, MissingSongStopsBeforeTheTimelineAndKeepsTheLibrary) {
     WriteScript(SceneTimeline({"F 1000"}));
-    EXPECT_FALSE(RunDemo());
+    SDemo demo;
+    EXPECT_FALSE(StartDemo(SDemoStart(), &demo));
     EXPECT_EQ(g_messages, (std::vector<std::string>{"Sound Error|Unable to load song"}));
     EXPECT_TRUE(m_device.calls.empty());
     EXPECT_EQ(BASS_Init(-1, 44100, 32, nullptr), 0) << "still initialised on this road";
@@ -137,24 +159,34 @@ TEST_F(DemoDriver, MissingSongStopsBeforeTheTimelineAndKeepsTheLibrary) {
     BASS_Free();
     WriteFile(m_dir / "Data/song.mp3", "not music at all, just words");
     g_messages.clear();
-    EXPECT_FALSE(RunDemo());
+    EXPECT_FALSE(StartDemo(SDemoStart(), &demo));
     EXPECT_EQ(g_messages, (std::vector<std::string>{"Sound Error|Unable to load song"}));
 }
 
-TEST_F(DemoDriver, AudioThatCannotStartShowsItsMessage) {
+TEST_F(DemoDriver, AudioThatCannotStartShowsItsMessageUnlessSoundIsOptional) {
     WriteSong();
     WriteScript(SceneTimeline({"F 1000"}));
     BassUseNoSoundOutput(false);
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    EXPECT_FALSE(RunDemo());
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    SDemo demo;
+    EXPECT_FALSE(StartDemo(SDemoStart(), &demo));
     EXPECT_EQ(g_messages, (std::vector<std::string>{"Sound Error|Unable to initialize bass"}));
     EXPECT_TRUE(m_device.calls.empty());
+
+    // Author mode plays on silently, after opening the device once.
+    g_messages.clear();
+    SDemoStart silent;
+    silent.soundOptional = true;
+    EXPECT_TRUE(StartDemo(silent, &demo));
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    EXPECT_TRUE(g_messages.empty());
+    StopDemo(&demo);
 }
 
 TEST_F(DemoDriver, MissingTimelineEndsTheRunWithAMessage) {
     WriteSong();
-    EXPECT_FALSE(RunDemo());
+    SDemo demo;
+    EXPECT_FALSE(StartDemo(SDemoStart(), &demo));
     ASSERT_EQ(g_messages.size(), 1u);
     EXPECT_EQ(g_messages[0].rfind("Timeline Error|", 0), 0u);
     EXPECT_NE(g_messages[0].find("script.txt"), std::string::npos);

@@ -1,5 +1,5 @@
-// The OpenGL device drawing real frames on a headless EGL context. Every
-// expected pixel is worked out by hand from Direct3D 8's rules.
+// The device drawing real frames, on each backend. Every expected pixel is
+// worked out by hand from Direct3D 8's rules.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "render/d3dmath.h"
+#include "render/core/raster_direct3d.h"
 #include "render/gl/gl_device.h"
 #include "render/vertex_buffer.h"
-#include "tests/render/headless_device_fixture.h"
+#include "tests/render/backend_device_fixture.h"
 
 namespace {
 
@@ -31,22 +32,36 @@ D3DCOLOR Argb(int a, int r, int g, int b) {
     return (static_cast<D3DCOLOR>(a) << 24) | (r << 16) | (g << 8) | b;
 }
 
-// Runs before any context exists in this process (or in its own process).
-TEST(GLDeviceWithoutContext, CreateDeviceFailsWithAReason) {
-    IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
-    ASSERT_NE(d3d, nullptr);
-    EXPECT_EQ(Direct3DCreate8(D3D_SDK_VERSION + 1), nullptr);
+// The Direct3D road without a backend, or without a context for one.
+TEST(RasterDirect3D, CreateDeviceWithoutABackendFails) {
+    auto* bare = new CRasterDirect3D();
     D3DPRESENT_PARAMETERS params{};
     IDirect3DDevice8* device = nullptr;
-    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &params, &device), D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(bare->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &params, &device), D3DERR_NOTAVAILABLE);
     EXPECT_EQ(device, nullptr);
-    EXPECT_FALSE(RasterDeviceLastError().empty());
-    d3d->Release();
+    EXPECT_EQ(bare->Release(), 0u);
+
+    EXPECT_EQ(Direct3DCreate8(D3D_SDK_VERSION + 1), nullptr);
+    std::string error;
+    EXPECT_EQ(CreateGLRasterBackend(&error), nullptr) << "no context is current in this process yet";
+    EXPECT_FALSE(error.empty());
 }
 
-class GLDeviceTest : public HeadlessDeviceTest {
+// Counts the frames presented and keeps the first pixel of the last.
+class CCountingSink : public IPresentSink {
+public:
+    void OnPresent(CRasterDevice& device) override {
+        ++frames;
+        const std::vector<uint8_t> rgba = ReadBackRgba(&device);
+        first = {rgba[0], rgba[1], rgba[2], rgba[3]};
+    }
+    int frames = 0;
+    SRgba first{};
+};
+
+class DeviceTest : public BackendDeviceTest {
 protected:
-    void ReadBack() { RasterDeviceReadBackBuffer(m_device, &m_pixels); }
+    void ReadBack() { m_pixels = BackendDeviceTest::ReadBack(); }
 
     SRgba Pixel(int x, int y) const {
         const uint8_t* p = &m_pixels[(static_cast<size_t>(y) * kWidth + x) * 4];
@@ -141,7 +156,7 @@ protected:
     std::vector<uint8_t> m_pixels;
 };
 
-TEST_F(GLDeviceTest, ClearFillsTheTargetOrItsRectangles) {
+TEST_P(DeviceTest, ClearFillsTheTargetOrItsRectangles) {
     m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(0x80, 0xFF, 0x40, 0x20), 1.0f, 0);
     const D3DRECT rects[] = {{10, 20, 30, 40}, {1000, 700, 2000, 2000}};
     m_device->Clear(2, rects, D3DCLEAR_TARGET, Argb(0xFF, 1, 2, 3), 1.0f, 0);
@@ -155,7 +170,7 @@ TEST_F(GLDeviceTest, ClearFillsTheTargetOrItsRectangles) {
     ExpectNear(Pixel(1023, 767), {1, 2, 3, 255}, "a rectangle past the edge is clipped");
 }
 
-TEST_F(GLDeviceTest, ScreenQuadCoversEveryPixelOnceWithoutSeams) {
+TEST_P(DeviceTest, ScreenQuadCoversEveryPixelOnceWithoutSeams) {
     m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     Ortho(640, 480);
     FlatStates();
@@ -176,7 +191,7 @@ TEST_F(GLDeviceTest, ScreenQuadCoversEveryPixelOnceWithoutSeams) {
     EXPECT_EQ(wrong, 0);
 }
 
-TEST_F(GLDeviceTest, TextureDrawnOneToOneIsCopiedTexelForTexel) {
+TEST_P(DeviceTest, TextureDrawnOneToOneIsCopiedTexelForTexel) {
     const int w = 16, h = 8;
     std::vector<uint8_t> bgra(w * h * 4);
     for (int y = 0; y < h; ++y)
@@ -226,7 +241,7 @@ struct SBlendCase {
     SRgba expected;
 };
 
-TEST_F(GLDeviceTest, BlendFactorsTheEffectsUse) {
+TEST_P(DeviceTest, BlendFactorsTheEffectsUse) {
     const SBlendCase cases[] = {
         // The fade: dest x source alpha 128/255.
         {"zero, srcalpha", D3DBLEND_ZERO, D3DBLEND_SRCALPHA, Argb(255, 200, 100, 50), Argb(128, 0, 0, 0),
@@ -259,7 +274,7 @@ TEST_F(GLDeviceTest, BlendFactorsTheEffectsUse) {
     }
 }
 
-TEST_F(GLDeviceTest, StageZeroOperations) {
+TEST_P(DeviceTest, StageZeroOperations) {
     Ortho(640, 480);
     FlatStates();
     IDirect3DTexture8* texture = SolidTexture(Argb(0x40, 200, 100, 50));
@@ -305,7 +320,7 @@ TEST_F(GLDeviceTest, StageZeroOperations) {
     texture->Release();
 }
 
-TEST_F(GLDeviceTest, CullModesAgainstScreenWinding) {
+TEST_P(DeviceTest, CullModesAgainstScreenWinding) {
     Ortho(640, 480);
     m_device->SetRenderState(D3DRS_LIGHTING, FALSE);
     m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
@@ -353,7 +368,7 @@ TEST_F(GLDeviceTest, CullModesAgainstScreenWinding) {
     vb.buffer->Release();
 }
 
-TEST_F(GLDeviceTest, DirectionalLightAndAmbient) {
+TEST_P(DeviceTest, DirectionalLightAndAmbient) {
     Ortho(640, 480);
     m_device->SetRenderState(D3DRS_LIGHTING, TRUE);
     m_device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -411,7 +426,7 @@ TEST_F(GLDeviceTest, DirectionalLightAndAmbient) {
     vb.buffer->Release();
 }
 
-TEST_F(GLDeviceTest, RenderTargetViewportCopyAndOrientation) {
+TEST_P(DeviceTest, RenderTargetViewportCopyAndOrientation) {
     IDirect3DSurface8* backBuffer = nullptr;
     IDirect3DSurface8* surface = nullptr;
     IDirect3DTexture8* target = RenderTarget(256, &surface, &backBuffer);
@@ -477,7 +492,7 @@ TEST_F(GLDeviceTest, RenderTargetViewportCopyAndOrientation) {
     target->Release();
 }
 
-TEST_F(GLDeviceTest, CopyRectsCopiesWholeSurfacesAndRectangles) {
+TEST_P(DeviceTest, CopyRectsCopiesWholeSurfacesAndRectangles) {
     std::vector<uint8_t> bgra(8 * 8 * 4);
     for (size_t i = 0; i < bgra.size(); ++i) bgra[i] = static_cast<uint8_t>(i);
     IDirect3DTexture8* source = MakeTexture(8, 8, bgra);
@@ -526,7 +541,7 @@ TEST_F(GLDeviceTest, CopyRectsCopiesWholeSurfacesAndRectangles) {
     dest->Release();
 }
 
-TEST_F(GLDeviceTest, ReferenceCountsOfSurfaces) {
+TEST_P(DeviceTest, ReferenceCountsOfSurfaces) {
     IDirect3DTexture8* texture = SolidTexture(0);
     IDirect3DSurface8* surface = nullptr;
     ASSERT_EQ(texture->GetSurfaceLevel(0, &surface), D3D_OK);
@@ -548,7 +563,7 @@ TEST_F(GLDeviceTest, ReferenceCountsOfSurfaces) {
     EXPECT_EQ(texture->Release(), 0u);
 }
 
-TEST_F(GLDeviceTest, BadCallsFailWithoutDrawing) {
+TEST_P(DeviceTest, BadCallsFailWithoutDrawing) {
     IDirect3DTexture8* texture = reinterpret_cast<IDirect3DTexture8*>(1);
     EXPECT_EQ(m_device->CreateTexture(0, 16, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture),
               D3DERR_INVALIDCALL);
@@ -592,7 +607,7 @@ TEST_F(GLDeviceTest, BadCallsFailWithoutDrawing) {
     vb.buffer->Release();
 }
 
-TEST_F(GLDeviceTest, GeometryIsClippedToTheViewVolume) {
+TEST_P(DeviceTest, GeometryIsClippedToTheViewVolume) {
     m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     FlatStates();
     m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
@@ -631,7 +646,7 @@ TEST_F(GLDeviceTest, GeometryIsClippedToTheViewVolume) {
 
 // The pixel board's frame: 16 x 16 cells of seven strips, each after a
 // world change, with additive blending.
-TEST_F(GLDeviceTest, ManyStripDrawsBatchIntoFewDrawsWithTheSamePixels) {
+TEST_P(DeviceTest, ManyStripDrawsBatchIntoFewDrawsWithTheSamePixels) {
     CVertexBuffer vb;
     vb.Create(4, kVertexKindColor);
     const D3DCOLOR color = Argb(0x20, 40, 20, 10);
@@ -650,22 +665,20 @@ TEST_F(GLDeviceTest, ManyStripDrawsBatchIntoFewDrawsWithTheSamePixels) {
         m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
         m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
         m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-        RasterDeviceFinish(m_device);
-        const uint64_t before = RasterDeviceDrawCallCount(m_device);
+        m_device->Finish();
+        const uint64_t before = m_device->DrawCallCount();
         for (int cell = 0; cell < 256; ++cell)
             for (int band = 0; band < 7; ++band) {
                 D3DMATRIX world;
                 MatTranslate(&world, (cell % 16) * 30.0f - 480 + band * 3.5f, (cell / 16) * 30.0f - 360 + band * 2.25f, 0);
                 m_device->SetTransform(D3DTS_WORLD, &world);
-                // A filter change without a texture changes no pixel but
-                // ends the batch, so every strip goes alone.
-                if (oneByOne)
-                    m_device->SetTextureStageState(0, D3DTSS_MAGFILTER, (cell * 7 + band) % 2 ? D3DTEXF_LINEAR : D3DTEXF_POINT);
+                // A filter change without a texture changes nothing: the
+                // batch goes on.
+                m_device->SetTextureStageState(0, D3DTSS_MAGFILTER, (cell * 7 + band) % 2 ? D3DTEXF_LINEAR : D3DTEXF_POINT);
                 vb.Draw(D3DPT_TRIANGLESTRIP, 0, 2);
+                if (oneByOne) m_device->Finish();
             }
-        std::vector<uint8_t> pixels;
-        RasterDeviceReadBackBuffer(m_device, &pixels);
-        return std::make_pair(RasterDeviceDrawCallCount(m_device) - before, pixels);
+        return std::make_pair(m_device->DrawCallCount() - before, BackendDeviceTest::ReadBack());
     };
     const auto batched = frame(false);
     const auto single = frame(true);
@@ -675,33 +688,23 @@ TEST_F(GLDeviceTest, ManyStripDrawsBatchIntoFewDrawsWithTheSamePixels) {
     vb.buffer->Release();
 }
 
-TEST_F(GLDeviceTest, PresentCountsAndHandsOverTheFrame) {
-    int frames = 0, swaps = 0;
-    SRgba seen{};
-    SPresentTarget target;
-    target.swap = [&] { ++swaps; };
-    target.onFrame = [&](const uint8_t* rgba, int w, int h) {
-        ++frames;
-        EXPECT_EQ(w, kWidth);
-        EXPECT_EQ(h, kHeight);
-        seen = {rgba[0], rgba[1], rgba[2], rgba[3]};
-    };
-    RasterDeviceSetPresentTarget(m_device, target);
+TEST_P(DeviceTest, PresentCountsAndHandsOverTheFrame) {
+    CCountingSink sink;
+    m_device->SetPresentSink(&sink);
     EXPECT_EQ(m_device->BeginScene(), D3D_OK);
     EXPECT_EQ(m_device->BeginScene(), D3DERR_INVALIDCALL);
     m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(255, 9, 8, 7), 1.0f, 0);
     EXPECT_EQ(m_device->EndScene(), D3D_OK);
     m_device->Present(nullptr, nullptr, nullptr, nullptr);
     m_device->Present(nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(RasterDevicePresentCount(m_device), 2u);
-    EXPECT_EQ(frames, 2);
-    EXPECT_EQ(swaps, 2);
-    ExpectNear(seen, {9, 8, 7, 255}, "read-back");
+    EXPECT_EQ(m_device->PresentCount(), 2u);
+    EXPECT_EQ(sink.frames, 2);
+    ExpectNear(sink.first, {9, 8, 7, 255}, "read-back");
 }
 
 // A hidden device holds drawing back: what a later full clear wipes, or what
 // is never looked at, is never drawn; the rest comes out as if drawn at once.
-TEST_F(GLDeviceTest, HiddenDrawingIsDrawnOnlyWhereItCanBeSeen) {
+TEST_P(DeviceTest, HiddenDrawingIsDrawnOnlyWhereItCanBeSeen) {
     IDirect3DSurface8* backBuffer = nullptr;
     IDirect3DSurface8* surface = nullptr;
     IDirect3DTexture8* target = RenderTarget(64, &surface, &backBuffer);
@@ -709,13 +712,11 @@ TEST_F(GLDeviceTest, HiddenDrawingIsDrawnOnlyWhereItCanBeSeen) {
     IDirect3DTexture8* red = SolidTexture(Argb(255, 255, 0, 0));
     Ortho(640, 480);
     FlatStates();
-    int shown = 0;
-    SPresentTarget present;
-    present.onFrame = [&](const uint8_t*, int, int) { ++shown; };
-    RasterDeviceSetPresentTarget(m_device, present);
+    CCountingSink sink;
+    m_device->SetPresentSink(&sink);
 
-    RasterDeviceSetHidden(m_device, true);
-    const uint64_t before = RasterDeviceDrawCallCount(m_device);
+    m_device->SetHidden(true);
+    const uint64_t before = m_device->DrawCallCount();
     // Frames wiped by the next clear, and one picture drawn into a target
     // that nothing looks at yet.
     m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
@@ -735,16 +736,16 @@ TEST_F(GLDeviceTest, HiddenDrawingIsDrawnOnlyWhereItCanBeSeen) {
     m_device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
     DrawRect(-320, 240, 0, 0, 0xFFFFFFFF);
     m_device->SetTexture(0, nullptr);
-    RasterDeviceSetHidden(m_device, false);
-    EXPECT_EQ(RasterDeviceDrawCallCount(m_device), before) << "nothing drawn while hidden";
-    EXPECT_EQ(shown, 0) << "hidden frames are not presented";
-    EXPECT_EQ(RasterDevicePresentCount(m_device), 0u);
+    m_device->SetHidden(false);
+    EXPECT_EQ(m_device->DrawCallCount(), before) << "nothing drawn while hidden";
+    EXPECT_EQ(sink.frames, 0) << "hidden frames are not presented";
+    EXPECT_EQ(m_device->PresentCount(), 0u);
 
     D3DLOCKED_RECT locked{};
     ASSERT_EQ(red->LockRect(0, &locked, nullptr, 0), D3D_OK);
     for (int i = 0; i < 16; ++i) static_cast<uint32_t*>(locked.pBits)[i] = Argb(255, 255, 255, 0);
     red->UnlockRect(0);
-    EXPECT_EQ(RasterDeviceDrawCallCount(m_device), before + 2) << "the target and the last frame, before the change";
+    EXPECT_EQ(m_device->DrawCallCount(), before + 2) << "the target and the last frame, before the change";
     ReadBack();
     ExpectNear(Pixel(100, 100), {255, 0, 0, 255}, "the texture as it was when drawn");
     ExpectNear(Pixel(900, 700), {0, 0, 0, 255}, "the last clear");
@@ -753,31 +754,31 @@ TEST_F(GLDeviceTest, HiddenDrawingIsDrawnOnlyWhereItCanBeSeen) {
 
     // A picture held back and then cleared whole, with nothing reading it
     // in between, is never drawn.
-    RasterDeviceSetHidden(m_device, true);
+    m_device->SetHidden(true);
     m_device->SetRenderTarget(surface, nullptr);
     m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
     DrawScreen(Argb(255, 255, 255, 255));
     m_device->SetRenderTarget(backBuffer, nullptr);
-    RasterDeviceSetHidden(m_device, false);
-    const uint64_t shownBefore = RasterDeviceDrawCallCount(m_device);
+    m_device->SetHidden(false);
+    const uint64_t shownBefore = m_device->DrawCallCount();
     m_device->SetRenderTarget(surface, nullptr);
     m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(255, 1, 2, 3), 1.0f, 0);
     m_device->SetRenderTarget(backBuffer, nullptr);
     rt = ReadSurface(surface);
-    EXPECT_EQ(RasterDeviceDrawCallCount(m_device), shownBefore);
+    EXPECT_EQ(m_device->DrawCallCount(), shownBefore);
     ExpectNear(Bgra(rt, 64, 5, 5), {1, 2, 3, 255}, "the clear alone");
 
     // A texture left bound is read only by draws whose stage takes it.
-    RasterDeviceSetHidden(m_device, true);
+    m_device->SetHidden(true);
     m_device->SetRenderTarget(surface, nullptr);
     DrawScreen(Argb(255, 0, 200, 0));
     m_device->SetRenderTarget(backBuffer, nullptr);
-    RasterDeviceSetHidden(m_device, false);
+    m_device->SetHidden(false);
     m_device->SetTexture(0, target);
-    const uint64_t boundBefore = RasterDeviceDrawCallCount(m_device);
+    const uint64_t boundBefore = m_device->DrawCallCount();
     DrawScreen(Argb(255, 9, 9, 9));
-    RasterDeviceFinish(m_device);
-    EXPECT_EQ(RasterDeviceDrawCallCount(m_device), boundBefore + 1) << "the target's picture still held back";
+    m_device->Finish();
+    EXPECT_EQ(m_device->DrawCallCount(), boundBefore + 1) << "the target's picture still held back";
     m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     DrawScreen(0xFFFFFFFF);
     ReadBack();
@@ -789,5 +790,8 @@ TEST_F(GLDeviceTest, HiddenDrawingIsDrawnOnlyWhereItCanBeSeen) {
     red->Release();
     target->Release();
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, DeviceTest, ::testing::Values(ETestBackend::kGL, ETestBackend::kCpu),
+                         TestBackendName);
 
 }  // namespace

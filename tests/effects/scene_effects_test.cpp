@@ -2,37 +2,33 @@
 
 #include "render/recording_device.h"
 #include "runtime/message_pump.h"
-#include "runtime/random.h"
-#include "runtime/scene_effects.h"
+#include "effects/scene_effects.h"
 
 namespace {
 
+// Notes how many device calls had been made each time it pumped.
+class CRecordingPump : public IMessagePump {
+public:
+    explicit CRecordingPump(const CRecordingDevice& device) : m_device(device) {}
+    void Pump() override { callsAtPump.push_back(m_device.calls.size()); }
+    bool StopRequested() override { return false; }
+
+    std::vector<size_t> callsAtPump;
+
+private:
+    const CRecordingDevice& m_device;
+};
+
 class SceneEffectsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_device = &device;
-        s_device = &device;
-        s_callsAtPump.clear();
-    }
+    void SetUp() override { g_device = &device; }
     void TearDown() override {
-        SetPumpMessagesHook(nullptr);
+        SetMessagePump(nullptr);
         g_device = nullptr;
-        s_device = nullptr;
-    }
-
-    // Notes how many device calls had been made when the pump ran.
-    static int RecordPump() {
-        s_callsAtPump.push_back(s_device->calls.size());
-        return 0;
     }
 
     CRecordingDevice device;
-    static CRecordingDevice* s_device;
-    static std::vector<size_t> s_callsAtPump;
 };
-
-CRecordingDevice* SceneEffectsTest::s_device = nullptr;
-std::vector<size_t> SceneEffectsTest::s_callsAtPump;
 
 TEST_F(SceneEffectsTest, ClearScreenClearsToOpaqueColour) {
     CEffectClearScreen clear;
@@ -57,15 +53,16 @@ TEST_F(SceneEffectsTest, ClearScreenClearsToOpaqueColour) {
 
 TEST_F(SceneEffectsTest, BeginSceneThenPump) {
     CEffectBeginScene begin;
-    begin.Render(0.1f);  // no hook installed: nothing else happens
+    begin.Render(0.1f);  // no pump installed: nothing else happens
     ASSERT_EQ(device.calls.size(), 1u);
     EXPECT_EQ(device.calls[0].op, "BeginScene");
 
-    SetPumpMessagesHook(&SceneEffectsTest::RecordPump);
+    CRecordingPump pump(device);
+    SetMessagePump(&pump);
     begin.Render(0.1f);
     ASSERT_EQ(device.calls.size(), 2u);
     // The pump runs once, after BeginScene was issued.
-    EXPECT_EQ(s_callsAtPump, (std::vector<size_t>{2}));
+    EXPECT_EQ(pump.callsAtPump, (std::vector<size_t>{2}));
 }
 
 TEST_F(SceneEffectsTest, DoneScenePresentsWholeBuffer) {
@@ -75,19 +72,6 @@ TEST_F(SceneEffectsTest, DoneScenePresentsWholeBuffer) {
     EXPECT_EQ(device.calls[0].op, "EndScene");
     EXPECT_EQ(device.calls[1].op, "Present");
     EXPECT_EQ(device.calls[1].args, (std::vector<int64_t>{4}));  // all four arguments null
-}
-
-TEST(DemoRandTest, FixedSequenceFromStateOne) {
-    DemoRandReset();
-    const int expected[] = {41, 18467, 6334, 26500, 19169};
-    for (int value : expected) EXPECT_EQ(DemoRand(), value);
-    for (int i = 0; i < 10000; ++i) {
-        const int value = DemoRand();
-        ASSERT_GE(value, 0);
-        ASSERT_LE(value, 32767);
-    }
-    DemoRandReset();
-    EXPECT_EQ(DemoRand(), 41);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "shell/effect_table.h"
+#include "effects/effect_table.h"
 
 #include <memory>
 #include <vector>
@@ -13,7 +13,7 @@
 #include "effects/test_texture.h"
 #include "effects/zoom_blur.h"
 #include "runtime/effect_manager.h"
-#include "runtime/scene_effects.h"
+#include "effects/scene_effects.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "runtime/scene_effects.h"
+#include "effects/scene_effects.h"
 
 #include "render/d3d8.h"
 #include "runtime/message_pump.h"
@@ -24,8 +24,8 @@ int CEffectClearScreen::Render(float step) {
 int CEffectBeginScene::Render(float step) {
     (void)step;
     g_device->BeginScene();
-    // The frame is where window messages are handled; a key press ends the
-    // process inside this call.
+    // The frame is where window messages are handled; a key press met here
+    // ends the run after this layer, before anything is drawn.
     PumpMessages();
     return 0;
 }

@@ -1,14 +1,12 @@
-#include "shell/message_loop.h"
+#include "shell/window_pump.h"
 
-#include <cstdlib>
-
-#include "shell/shell_globals.h"
-
-SDL_GLContext g_glContext = nullptr;
+#include "shell/stop_signals.h"
 
 namespace {
 
-int g_exitStatus = 0;
+// How often the queue is looked at between layers for a close: often enough
+// to end within a frame, seldom enough to cost nothing.
+constexpr uint32_t kLookMilliseconds = 20;
 
 // Keys the system keeps for itself (menus, window shortcuts): they must not
 // end the run, so Alt+Tab or Alt+F4 behave as the desktop expects.
@@ -33,15 +31,6 @@ int WindowProc(const SDL_Event& event) {
     return 0;
 }
 
-int PumpWindowMessages() {
-    SDL_Event event;
-    while (SDL_PollEvent(&event)) {
-        if (EndsRun(event)) ExitDemo();
-        WindowProc(event);
-    }
-    return 0;
-}
-
 bool QuitWaiting() {
     SDL_PumpEvents();
     if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
@@ -56,13 +45,28 @@ bool QuitWaiting() {
     return false;
 }
 
-void SetDemoExitStatus(int status) { g_exitStatus = status; }
+void CWindowPump::Pump() {
+    SDL_Event event;
+    // The message that ends the run is neither handled nor followed by others.
+    while (!m_ended && SDL_PollEvent(&event)) {
+        if (EndsRun(event)) {
+            m_ended = true;
+            return;
+        }
+        WindowProc(event);
+    }
+}
 
-void ExitDemo() {
-    ReleaseDisplayDevice();
-    if (g_glContext) SDL_GL_DeleteContext(g_glContext);
-    g_glContext = nullptr;
-    if (g_window) SDL_DestroyWindow(g_window);
-    g_window = nullptr;
-    std::exit(g_exitStatus);
+bool CWindowPump::StopRequested() {
+    if (m_ended || StopSignal() != 0) return true;
+    const uint32_t now = SDL_GetTicks();
+    if (now - m_lastLook < kLookMilliseconds) return false;
+    m_lastLook = now;
+    m_ended = QuitWaiting();
+    return m_ended;
+}
+
+int CWindowPump::ExitStatus() const {
+    const int signal = StopSignal();
+    return signal ? StopSignalExitStatus(signal) : 0;
 }

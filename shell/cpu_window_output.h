@@ -1,0 +1,33 @@
+// The window when the CPU draws: a plain window and SDL's 2D renderer. At
+// each Present the back buffer goes straight into a streaming texture, which
+// is scaled into the window with its shape kept, black around it, and shown
+// at the display's refresh.
+#pragma once
+
+#include <string>
+
+#include "render/core/raster_device.h"
+
+struct SDL_Renderer;
+struct SDL_Texture;
+class CWindow;
+
+class CCpuWindowOutput : public IPresentSink {
+public:
+    CCpuWindowOutput() = default;
+    ~CCpuWindowOutput() override;
+    CCpuWindowOutput(const CCpuWindowOutput&) = delete;
+    CCpuWindowOutput& operator=(const CCpuWindowOutput&) = delete;
+
+    // Opens the window and its renderer for frames of the given size. False,
+    // with SDL's reason, when the window takes no renderer.
+    bool Open(CWindow* window, bool windowed, int width, int height, std::string* error);
+
+    void OnPresent(CRasterDevice& device) override;
+
+private:
+    SDL_Renderer* m_renderer = nullptr;
+    SDL_Texture* m_texture = nullptr;
+    int m_width = 0;
+    int m_height = 0;
+};

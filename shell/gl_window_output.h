@@ -1,0 +1,37 @@
+// The window when OpenGL draws: the window made for OpenGL, its 3.3 core
+// context, and presentation (the back buffer scaled into the window with its
+// shape kept, black around it, shown at the display's refresh).
+#pragma once
+
+#include <string>
+
+#include "render/core/raster_device.h"
+
+class CWindow;
+class IGLRasterBackend;
+
+class CGLWindowOutput : public IPresentSink {
+public:
+    CGLWindowOutput(CWindow* window, bool windowed) : m_window(window), m_windowed(windowed) {}
+    // Deletes the context: the device drawing on it must be gone by then.
+    ~CGLWindowOutput() override;
+    CGLWindowOutput(const CGLWindowOutput&) = delete;
+    CGLWindowOutput& operator=(const CGLWindowOutput&) = delete;
+
+    // Opens the window for OpenGL and makes its context current: the
+    // context's GL_RENDERER, or "" with the reason in *noGL. False, with
+    // *error, when even the window cannot be opened.
+    bool Open(std::string* glRenderer, std::string* noGL, std::string* error);
+    // Deletes the context and closes the window.
+    void Close();
+    // Shows frames through the device's backend from now on.
+    void Attach(IGLRasterBackend* backend);
+
+    void OnPresent(CRasterDevice& device) override;
+
+private:
+    CWindow* m_window;
+    bool m_windowed;
+    void* m_context = nullptr;  // SDL_GLContext
+    IGLRasterBackend* m_backend = nullptr;
+};

@@ -1,0 +1,66 @@
+#include "shell/window_run.h"
+
+#include <SDL.h>
+
+#include <string>
+
+#include "render/core/raster_device.h"
+#include "resources/report.h"
+#include "shell/author_mode.h"
+#include "shell/cpu_window_output.h"
+#include "shell/display_device.h"
+#include "shell/gl_window_output.h"
+#include "shell/interactive_run.h"
+#include "shell/stop_signals.h"
+#include "shell/window.h"
+
+namespace {
+
+// The window first tries OpenGL; when the CPU is to draw, a plain window
+// with SDL's renderer takes its place.
+class CWindowHost : public IRendererHost {
+public:
+    CWindowHost(CWindow* window, bool windowed) : m_window(window), m_windowed(windowed), m_gl(window, windowed) {}
+
+    bool OfferOpenGL(std::string* glRenderer, std::string* noGL, std::string* error) override {
+        return m_gl.Open(glRenderer, noGL, error);
+    }
+    bool PrepareForCpu(std::string* error) override {
+        m_gl.Close();
+        return m_cpu.Open(m_window, m_windowed, 1024, 768, error);
+    }
+    std::string NoOpenGL(const std::string& noGL) const override {
+        return "Cannot create an OpenGL 3.3 core context: " + noGL +
+               " (the graphics driver must offer OpenGL 3.3 core; on Debian, Mesa's comes with libgl1-mesa-dri)";
+    }
+
+    IPresentSink* Sink(const CDisplayDevice& display) {
+        if (display.Cpu()) return &m_cpu;
+        m_gl.Attach(display.GL());
+        return &m_gl;
+    }
+
+private:
+    CWindow* m_window;
+    bool m_windowed;
+    CGLWindowOutput m_gl;
+    CCpuWindowOutput m_cpu;
+};
+
+}  // namespace
+
+int RunInWindow(const SOptions& options) {
+    InstallStopSignals();
+    CWindow window;
+    CWindowHost host(&window, options.windowed);
+    // Released before the context it may draw on.
+    CDisplayDevice display;
+    std::string error;
+    if (!window.Start(&error) || !display.Open(options.renderer, options.threads, &host, &error)) {
+        ShowMessageBox("Quellbrook", error.c_str());
+        return 1;
+    }
+    display.Device().SetPresentSink(host.Sink(display));
+    SDL_ShowCursor(SDL_DISABLE);
+    return options.author ? RunAuthorMode(options, &display.Device()) : RunInteractive(options, &display.Device());
+}
