@@ -98,6 +98,26 @@ protected:
 
     void DrawScreen(D3DCOLOR color) { DrawRect(-320, 240, 320, -240, color); }
 
+    // Pixel space: one unit per pixel, pixel (x, y) centred at x - 512,
+    // 384 - y; a rectangle's edges lie between pixel centres where they end
+    // in .5.
+    void PixelSpace() {
+        Ortho(kWidth, kHeight);
+        FlatStates();
+    }
+    void DrawPixelRect(float left, float top, float right, float bottom, D3DCOLOR colour) {
+        DrawRect(left - 512, 384 - top, right - 512, 384 - bottom, colour);
+    }
+    // A managed texture of ARGB words (w x h, rows top first).
+    IDirect3DTexture8* ArgbTexture(int w, int h, const std::vector<D3DCOLOR>& argb) {
+        std::vector<uint8_t> bgra(argb.size() * 4);
+        std::memcpy(bgra.data(), argb.data(), bgra.size());
+        return MakeTexture(w, h, bgra);
+    }
+    void ExpectPixel(int x, int y, const SRgba& expected, const char* what) const {
+        ExpectNear(Pixel(x, y), expected, what);
+    }
+
     // A managed texture filled from `bgra` (w x h, rows top first).
     IDirect3DTexture8* MakeTexture(int w, int h, const std::vector<uint8_t>& bgra) {
         IDirect3DTexture8* texture = nullptr;
@@ -239,9 +259,10 @@ struct SBlendCase {
     D3DBLEND src, dest;
     D3DCOLOR background, vertex;
     SRgba expected;
+    bool enable = true;
 };
 
-TEST_P(DeviceTest, BlendFactorsTheEffectsUse) {
+TEST_P(DeviceTest, BlendFactorPairs) {
     const SBlendCase cases[] = {
         // The fade: dest x source alpha 128/255.
         {"zero, srcalpha", D3DBLEND_ZERO, D3DBLEND_SRCALPHA, Argb(255, 200, 100, 50), Argb(128, 0, 0, 0),
@@ -257,13 +278,30 @@ TEST_P(DeviceTest, BlendFactorsTheEffectsUse) {
         // The feedback blend weights both by the source alpha, alpha included.
         {"srcalpha, srcalpha", D3DBLEND_SRCALPHA, D3DBLEND_SRCALPHA, Argb(255, 100, 50, 200),
          Argb(128, 200, 100, 40), {151, 75, 120, 192}},
+        // Source (64, 200, 100, 40) over (200, 100, 150, 250); 64/255 of
+        // the source is (50, 25, 10, 16) rounded.
+        {"off", D3DBLEND_ONE, D3DBLEND_ZERO, Argb(200, 100, 150, 250), Argb(64, 200, 100, 40), {200, 100, 40, 64},
+         false},
+        {"zero, srcalpha over", D3DBLEND_ZERO, D3DBLEND_SRCALPHA, Argb(200, 100, 150, 250), Argb(64, 200, 100, 40),
+         {25, 38, 63, 50}},
+        {"srcalpha, invsrcalpha over", D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, Argb(200, 100, 150, 250),
+         Argb(64, 200, 100, 40), {125, 137, 197, 166}},
+        {"srcalpha, one over", D3DBLEND_SRCALPHA, D3DBLEND_ONE, Argb(200, 100, 150, 250), Argb(64, 200, 100, 40),
+         {150, 175, 255, 216}},
+        {"one, one over", D3DBLEND_ONE, D3DBLEND_ONE, Argb(200, 100, 150, 250), Argb(64, 200, 100, 40),
+         {255, 250, 255, 255}},
+        {"srcalpha, srcalpha over", D3DBLEND_SRCALPHA, D3DBLEND_SRCALPHA, Argb(200, 100, 150, 250),
+         Argb(64, 200, 100, 40), {75, 63, 73, 66}},
+        // Not used by the effects, drawn by the general path: dest x dest.
+        {"zero, destcolor", D3DBLEND_ZERO, D3DBLEND_DESTCOLOR, Argb(200, 100, 150, 250), Argb(64, 200, 100, 40),
+         {39, 88, 245, 157}},
     };
     Ortho(640, 480);
     FlatStates();
     m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
     m_device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
-    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     for (const SBlendCase& c : cases) {
+        m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, c.enable);
         m_device->Clear(0, nullptr, D3DCLEAR_TARGET, c.background, 1.0f, 0);
         m_device->SetRenderState(D3DRS_SRCBLEND, c.src);
         m_device->SetRenderState(D3DRS_DESTBLEND, c.dest);
@@ -318,6 +356,41 @@ TEST_P(DeviceTest, StageZeroOperations) {
     ReadBack();
     ExpectNear(Pixel(300, 300), {0, 0, 0, 255}, "no texture");
     texture->Release();
+
+    // Every operation and argument over one texel and one diffuse colour.
+    PixelSpace();
+    m_device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    // Texture (a, r, g, b) = (192, 255, 128, 64), diffuse (128, 200, 100, 50).
+    IDirect3DTexture8* solid = ArgbTexture(4, 4, std::vector<D3DCOLOR>(16, Argb(192, 255, 128, 64)));
+    const D3DCOLOR diffuse = Argb(128, 200, 100, 50);
+    struct {
+        const char* name;
+        DWORD colourOp, arg1, arg2, alphaOp;
+        SRgba expected;
+    } cases[] = {
+        {"disable", D3DTOP_DISABLE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, {200, 100, 50, 128}},
+        {"select texture", D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, {255, 128, 64, 192}},
+        {"select diffuse", D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, {200, 100, 50, 192}},
+        // 128 x 100 / 255 = 50.2, 64 x 50 / 255 = 12.5+.
+        {"modulate", D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, {200, 50, 13, 192}},
+        // (192 x 128 + 128 x 127) / 255 = 160.1.
+        {"blend diffuse alpha", D3DTOP_MODULATE, D3DTA_DIFFUSE, D3DTA_TEXTURE, D3DTOP_BLENDDIFFUSEALPHA,
+         {200, 50, 13, 160}},
+        {"alpha disabled", D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_DISABLE, {200, 50, 13, 128}},
+    };
+    m_device->SetTexture(0, solid);
+    for (const auto& c : cases) {
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        m_device->SetTextureStageState(0, D3DTSS_COLOROP, c.colourOp);
+        m_device->SetTextureStageState(0, D3DTSS_COLORARG1, c.arg1);
+        m_device->SetTextureStageState(0, D3DTSS_COLORARG2, c.arg2);
+        m_device->SetTextureStageState(0, D3DTSS_ALPHAOP, c.alphaOp);
+        DrawPixelRect(10.5f, 10.5f, 30.5f, 30.5f, diffuse);
+        ReadBack();
+        ExpectPixel(20, 20, c.expected, c.name);
+    }
+    m_device->SetTexture(0, nullptr);
+    solid->Release();
 }
 
 TEST_P(DeviceTest, CullModesAgainstScreenWinding) {
@@ -490,6 +563,52 @@ TEST_P(DeviceTest, RenderTargetViewportCopyAndOrientation) {
     surface->Release();
     backBuffer->Release();
     target->Release();
+}
+
+// A target that is not square: a rectangle clear, the viewport following
+// it, and a copy of it into a texture that locks.
+TEST_P(DeviceTest, RenderTargetRectangleClearAndCopy) {
+    PixelSpace();
+    IDirect3DTexture8* wide = nullptr;
+    ASSERT_EQ(m_device->CreateTexture(64, 32, 0, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &wide),
+              D3D_OK);
+    IDirect3DTexture8* copy = ArgbTexture(64, 32, std::vector<D3DCOLOR>(64 * 32, 0));
+    IDirect3DSurface8 *back = nullptr, *surface = nullptr, *copySurface = nullptr;
+    m_device->GetRenderTarget(&back);
+    wide->GetSurfaceLevel(0, &surface);
+    copy->GetSurfaceLevel(0, &copySurface);
+    ASSERT_EQ(m_device->SetRenderTarget(surface, nullptr), D3D_OK);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(255, 1, 2, 3), 1.0f, 0);
+    const D3DRECT rect{4, 4, 8, 6};
+    m_device->Clear(1, &rect, D3DCLEAR_TARGET, Argb(9, 8, 7, 6), 1.0f, 0);
+    // The viewport follows the target: a full-target rectangle is
+    // 64 x 32 units there, so units are no longer pixels.
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    D3DMATRIX m;
+    m_device->SetTransform(D3DTS_PROJECTION, MatOrtho(&m, 64, 32, -1.0f, 1.0f));
+    DrawPixelRect(512 + 0.0f, 384 - 16.0f, 512 + 32.0f, 384 + 0.0f, Argb(255, 250, 0, 0));  // the target's top right
+    ASSERT_EQ(m_device->CopyRects(surface, nullptr, 0, copySurface, nullptr), D3D_OK);
+    m_device->SetRenderTarget(back, nullptr);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(copy->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    auto at = [&](int x, int y) {
+        D3DCOLOR c;
+        std::memcpy(&c, static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch + x * 4, 4);
+        return c;
+    };
+    EXPECT_EQ(at(0, 0), Argb(255, 1, 2, 3));
+    EXPECT_EQ(at(4, 4), Argb(9, 8, 7, 6));
+    EXPECT_EQ(at(7, 5), Argb(9, 8, 7, 6));
+    EXPECT_EQ(at(8, 5), Argb(255, 1, 2, 3));
+    EXPECT_EQ(at(32, 0), Argb(255, 250, 0, 0));
+    EXPECT_EQ(at(63, 15), Argb(255, 250, 0, 0));
+    EXPECT_EQ(at(31, 0), Argb(255, 1, 2, 3));
+    EXPECT_EQ(at(63, 16), Argb(255, 1, 2, 3));
+    copy->UnlockRect(0);
+    for (IDirect3DSurface8* s : {back, surface, copySurface}) s->Release();
+    wide->Release();
+    copy->Release();
 }
 
 TEST_P(DeviceTest, CopyRectsCopiesWholeSurfacesAndRectangles) {
@@ -789,6 +908,135 @@ TEST_P(DeviceTest, HiddenDrawingIsDrawnOnlyWhereItCanBeSeen) {
     backBuffer->Release();
     red->Release();
     target->Release();
+}
+
+TEST_P(DeviceTest, SharedEdgesThroughPixelCentresDrawEachPixelOnce) {
+    PixelSpace();
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    // A fan about an inner point to corners and points on the sides of the
+    // rectangle from (500, 300) to (700, 500), every corner on a pixel
+    // centre, so every edge runs through pixel centres at many slopes.
+    const float ring[][2] = {{500, 300}, {557, 300}, {700, 300}, {700, 377}, {700, 500},
+                             {641, 500}, {500, 500}, {500, 433}, {500, 300}};
+    const int corners = sizeof ring / sizeof ring[0];
+    CVertexBuffer vb;
+    ASSERT_EQ(vb.Create(corners + 1, kVertexKindColor), D3D_OK);
+    const D3DCOLOR colour = Argb(10, 60, 0, 0);
+    vb.Lock(0, 0);
+    const float centre[3] = {613 - 512, 384 - 411, 0};
+    vb.AddVertex(centre, &colour);
+    for (const auto& p : ring) {
+        const float corner[3] = {p[0] - 512, 384 - p[1], 0};
+        vb.AddVertex(corner, &colour);
+    }
+    vb.Unlock();
+    vb.Draw(D3DPT_TRIANGLEFAN, 0, corners - 1);
+    vb.buffer->Release();
+    ReadBack();
+    // Left and top sides are in, right and bottom ones out.
+    int wrong = 0;
+    for (int y = 290; y < 510; ++y)
+        for (int x = 490; x < 710; ++x) {
+            const bool inside = x >= 500 && x < 700 && y >= 300 && y < 500;
+            wrong += Pixel(x, y).r != (inside ? 60 : 0);
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
+// Rectangles that leave the target by a few pixels, by a few thousand (which
+// the backend clips) and by more than the guard band (which the device
+// clips) are cut at its edges and nowhere else, and colour is interpolated
+// across the widest as if it were drawn whole.
+TEST_P(DeviceTest, TrianglesLeavingTheTargetAreCutAtItsEdges) {
+    PixelSpace();
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    DrawPixelRect(-40.0f, -30.0f, 20.5f, 10.5f, Argb(255, 200, 0, 0));
+    DrawPixelRect(1003.5f, 757.5f, 3000.0f, 2500.0f, Argb(255, 0, 200, 0));
+    DrawPixelRect(100.5f, -9000.0f, 110.5f, 5.5f, Argb(255, 0, 0, 200));
+    // Red rising by one level every 16 pixels, from the left corner's 0.
+    CVertexBuffer vb;
+    ASSERT_EQ(vb.Create(4, kVertexKindColor), D3D_OK);
+    const D3DCOLOR left = Argb(255, 0, 0, 0), right = Argb(255, 240, 0, 0);
+    const float corners[4][3] = {{-2560.5f - 512, 384 - 300.5f, 0},
+                                 {1279.5f - 512, 384 - 300.5f, 0},
+                                 {1279.5f - 512, 384 - 310.5f, 0},
+                                 {-2560.5f - 512, 384 - 310.5f, 0}};
+    vb.Lock(0, 0);
+    for (int i = 0; i < 4; ++i) vb.AddVertex(corners[i], i == 1 || i == 2 ? &right : &left);
+    vb.Unlock();
+    vb.Draw(D3DPT_TRIANGLEFAN, 0, 2);
+    vb.buffer->Release();
+    ReadBack();
+
+    int wrong = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) wrong += Pixel(x, y).r != (x <= 20 && y <= 10 ? 200 : 0);
+    for (int y = 730; y < kHeight; ++y)
+        for (int x = 980; x < kWidth; ++x) wrong += Pixel(x, y).g != (x >= 1004 && y >= 758 ? 200 : 0);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 90; x < 120; ++x) wrong += Pixel(x, y).b != (x >= 101 && x <= 110 && y <= 5 ? 200 : 0);
+    EXPECT_EQ(wrong, 0);
+    // Red at pixel x is 240 * (x + 2560.5) / 3840, a thirty-second of a level
+    // from a whole one at each of these.
+    ExpectPixel(0, 305, {160, 0, 0, 255}, "the target's left edge");
+    ExpectPixel(512, 305, {192, 0, 0, 255}, "the target's middle");
+    ExpectPixel(1023, 305, {224, 0, 0, 255}, "the target's right edge");
+    EXPECT_EQ(Pixel(500, 299).r, 0);
+    EXPECT_EQ(Pixel(500, 311).r, 0);
+}
+
+TEST_P(DeviceTest, TexelCentresWithPointAndBilinearWrapAndClamp) {
+    PixelSpace();
+    // Two texels, 0 and 200 in every channel, stretched over pixels
+    // 100 .. 107 of row 200: pixel k samples u = (k + 0.5) / 8, which is
+    // texel coordinate 2u - 0.5 from the first texel's centre.
+    IDirect3DTexture8* texture = ArgbTexture(2, 1, {0, 0xC8C8C8C8u});
+    m_device->SetTexture(0, texture);
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    struct {
+        DWORD filter, address;
+        int expected[8];
+    } cases[] = {
+        {D3DTEXF_POINT, D3DTADDRESS_WRAP, {0, 0, 0, 0, 200, 200, 200, 200}},
+        {D3DTEXF_POINT, D3DTADDRESS_CLAMP, {0, 0, 0, 0, 200, 200, 200, 200}},
+        // -0.375 .. 1.375 in steps of 0.25: clamped at both ends ...
+        {D3DTEXF_LINEAR, D3DTADDRESS_CLAMP, {0, 0, 25, 75, 125, 175, 200, 200}},
+        // ... or mixing in the far texel by wrapping.
+        {D3DTEXF_LINEAR, D3DTADDRESS_WRAP, {75, 25, 25, 75, 125, 175, 175, 125}},
+    };
+    for (const auto& c : cases) {
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        m_device->SetTextureStageState(0, D3DTSS_MAGFILTER, c.filter);
+        m_device->SetTextureStageState(0, D3DTSS_MINFILTER, c.filter);
+        m_device->SetTextureStageState(0, D3DTSS_ADDRESSU, c.address);
+        m_device->SetTextureStageState(0, D3DTSS_ADDRESSV, c.address);
+        DrawPixelRect(99.5f, 199.5f, 107.5f, 200.5f, 0xFFFFFFFF);
+        ReadBack();
+        for (int k = 0; k < 8; ++k) {
+            const int e = c.expected[k];
+            ExpectPixel(100 + k, 200, {e, e, e, e}, c.filter == D3DTEXF_POINT ? "point" : "linear");
+        }
+        EXPECT_EQ(Pixel(99, 200).r, 0);
+        EXPECT_EQ(Pixel(108, 200).r, 0);
+        EXPECT_EQ(Pixel(100, 199).r + Pixel(100, 201).r, 0);
+    }
+    // Stretched over the whole row, pixel k lies (k + 0.5) / 2 - 128 256ths
+    // of a texel past the first centre: the weight rounds to the nearest
+    // 256th, so 0.75 mixes in 1 / 256 of the 200 and 1.75 mixes in 2 / 256.
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    DrawPixelRect(-0.5f, 199.5f, 1023.5f, 200.5f, 0xFFFFFFFF);
+    ReadBack();
+    const int rounded[4] = {0, 1, 1, 2};
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(Pixel(256 + k, 200).r, rounded[k]) << "pixel " << 256 + k;
+    m_device->SetTexture(0, nullptr);
+    texture->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DeviceTest, ::testing::Values(ETestBackend::kGL, ETestBackend::kCpu),
