@@ -2,12 +2,10 @@
 // draws and copies reach it, and when.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "render/core/raster_device.h"
-#include "render/d3dmath.h"
 #include "tests/render/recording_raster_backend.h"
 
 namespace {
@@ -21,16 +19,9 @@ protected:
     static constexpr int kHeight = 48;
 
     void SetUp() override {
-        auto backend = std::make_unique<CRecordingRasterBackend>();
-        m_backend = backend.get();
         std::string error;
-        m_device = CRasterDevice::Create(std::move(backend), kWidth, kHeight, &error);
+        m_device = CreateRecordedDevice(kWidth, kHeight, &m_backend, &error);
         ASSERT_NE(m_device, nullptr) << error;
-        D3DMATRIX m;
-        m_device->SetTransform(D3DTS_WORLD, MatIdentity(&m));
-        m_device->SetTransform(D3DTS_VIEW, MatIdentity(&m));
-        m_device->SetTransform(D3DTS_PROJECTION, MatOrtho(&m, kWidth, kHeight, -1.0f, 1.0f));
-        m_device->SetRenderState(D3DRS_LIGHTING, FALSE);
         m_device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
         const float quad[4][5] = {{-20, -20, 0, 0, 1}, {-20, 20, 0, 0, 0}, {20, -20, 0, 1, 1}, {20, 20, 0, 1, 0}};
         ASSERT_EQ(m_device->CreateVertexBuffer(sizeof(SVertex) * 4, 0, kFvf, D3DPOOL_MANAGED, &m_quad), D3D_OK);

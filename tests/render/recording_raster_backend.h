@@ -8,11 +8,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "render/core/raster_backend.h"
+#include "render/core/raster_device.h"
+#include "render/d3dmath.h"
 
 struct SRecordedDraw {
     uint32_t target;
@@ -66,3 +69,22 @@ private:
     uint32_t m_nextId = 1;
     uint32_t m_target = 0;
 };
+
+// A device of the given size over a recording backend (kept in *backend),
+// drawing flat in pixels: identity world and view, an orthographic
+// projection of its size with the origin at the centre and y up, no
+// lighting. Null, with the reason, when it cannot be made.
+inline CRasterDevice* CreateRecordedDevice(int width, int height, CRecordingRasterBackend** backend,
+                                           std::string* error) {
+    auto recording = std::make_unique<CRecordingRasterBackend>();
+    *backend = recording.get();
+    CRasterDevice* device = CRasterDevice::Create(std::move(recording), width, height, error);
+    if (!device) return nullptr;
+    D3DMATRIX m;
+    device->SetTransform(D3DTS_WORLD, MatIdentity(&m));
+    device->SetTransform(D3DTS_VIEW, MatIdentity(&m));
+    device->SetTransform(D3DTS_PROJECTION,
+                         MatOrtho(&m, static_cast<float>(width), static_cast<float>(height), -1.0f, 1.0f));
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    return device;
+}

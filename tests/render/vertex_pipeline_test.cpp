@@ -39,17 +39,9 @@ double TwiceArea(const SRasterVertex& a, const SRasterVertex& b, const SRasterVe
 class VertexPipelineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto backend = std::make_unique<CRecordingRasterBackend>();
-        m_backend = backend.get();
         std::string error;
-        m_device = CRasterDevice::Create(std::move(backend), kWidth, kHeight, &error);
+        m_device = CreateRecordedDevice(kWidth, kHeight, &m_backend, &error);
         ASSERT_NE(m_device, nullptr) << error;
-        // Flat drawing in pixels with the origin at the screen centre, y up.
-        D3DMATRIX m;
-        m_device->SetTransform(D3DTS_WORLD, MatIdentity(&m));
-        m_device->SetTransform(D3DTS_VIEW, MatIdentity(&m));
-        m_device->SetTransform(D3DTS_PROJECTION, MatOrtho(&m, kWidth, kHeight, -1.0f, 1.0f));
-        m_device->SetRenderState(D3DRS_LIGHTING, FALSE);
     }
     void TearDown() override {
         if (m_device) m_device->Release();
