@@ -122,8 +122,6 @@ private:
 
 }  // namespace
 
-DWORD BASS_GetVersion() { return kBassVersion; }
-
 void BassUseNoSoundOutput(bool noSound) { State().noSoundRequested = noSound; }
 
 namespace {

@@ -9,10 +9,6 @@ typedef uint32_t DWORD;
 typedef uint32_t HSTREAM;
 typedef int32_t BOOL;
 
-// Version 1.2: low word 1 (minor), high word 2 (major).
-constexpr DWORD kBassVersion = 0x20001;
-
-DWORD BASS_GetVersion();
 // device -1 is the default output. Returns zero when no output can be opened
 // (or the library is already initialised). flags and window are unused.
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* window);

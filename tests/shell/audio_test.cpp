@@ -173,7 +173,6 @@ protected:
 TEST_F(BassTest, WithoutSoundDeviceStreamsAreDecodedThroughGetData) {
     CTempDir dir;
     ASSERT_TRUE(WriteToneMp3(dir / "song.mp3", 44100, 2, 0.5));
-    EXPECT_EQ(BASS_GetVersion(), 0x20001u);
 
     EXPECT_EQ(BASS_StreamCreateFile(0, (dir / "song.mp3").c_str(), 0, 0), 0u) << "needs BASS_Init first";
     BassUseNoSoundOutput(true);
