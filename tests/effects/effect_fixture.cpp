@@ -50,6 +50,15 @@ SMatrix SquarePerspective() {
     return {{{h, 0, 0, 0}, {0, h, 0, 0}, {0, 0, q, 1}, {0, 0, -q, 0}}};
 }
 
+States Blend(D3DBLEND source, D3DBLEND dest) {
+    return {{D3DRS_ALPHABLENDENABLE, TRUE}, {D3DRS_SRCBLEND, source}, {D3DRS_DESTBLEND, dest}};
+}
+
+States Modulate(DWORD arg1, DWORD arg2, DWORD alphaOp) {
+    return {{D3DTSS_COLOROP, D3DTOP_MODULATE}, {D3DTSS_COLORARG1, arg1}, {D3DTSS_COLORARG2, arg2},
+            {D3DTSS_ALPHAOP, alphaOp}};
+}
+
 ::testing::AssertionResult HasRenderStates(const SDeviceState& state, const States& expected) {
     return HasStates(state.renderStates, expected);
 }

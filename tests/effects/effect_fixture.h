@@ -51,6 +51,16 @@ SMatrix Ortho(double width, double height);
 // 45 degrees, square aspect, depth 1 ... 100.
 SMatrix SquarePerspective();
 
+// Expected states as the effects combine them.
+inline const States kUnlitNoCull = {{D3DRS_CULLMODE, D3DCULL_NONE}, {D3DRS_LIGHTING, FALSE}};
+// Alpha blending on with these factors.
+States Blend(D3DBLEND source, D3DBLEND dest);
+// Stage 0 colour = arg1 x arg2, and that alpha op.
+States Modulate(DWORD arg1, DWORD arg2, DWORD alphaOp);
+inline const States kLinearFiltering = {{D3DTSS_MAGFILTER, D3DTEXF_LINEAR}, {D3DTSS_MINFILTER, D3DTEXF_LINEAR}};
+// Stage 0 off: the vertex colour and alpha as they are.
+inline const States kUntextured = {{D3DTSS_COLOROP, D3DTOP_DISABLE}, {D3DTSS_ALPHAOP, D3DTOP_DISABLE}};
+
 // Checks of a device state: a draw's, or the one in force now. Each names
 // only what the test cares about; the rest may be anything. A state the
 // calls never set since it was forgotten fails, whatever its default.

@@ -48,12 +48,9 @@ TEST_F(FadeTest, DrawsOneMultiplyingScreenQuad) {
     ASSERT_EQ(draws.size(), 1u);
     const SRecordedCall& quad = *draws[0];
     // dest = dest x source alpha, from the vertex colour alone.
-    EXPECT_TRUE(HasRenderStates(quad.state, {{D3DRS_CULLMODE, D3DCULL_NONE},
-                                             {D3DRS_LIGHTING, FALSE},
-                                             {D3DRS_ALPHABLENDENABLE, TRUE},
-                                             {D3DRS_SRCBLEND, D3DBLEND_ZERO},
-                                             {D3DRS_DESTBLEND, D3DBLEND_SRCALPHA}}));
-    EXPECT_TRUE(HasStageStates(quad.state, {{D3DTSS_COLOROP, D3DTOP_DISABLE}, {D3DTSS_ALPHAOP, D3DTOP_DISABLE}}));
+    EXPECT_TRUE(HasRenderStates(quad.state, kUnlitNoCull));
+    EXPECT_TRUE(HasRenderStates(quad.state, Blend(D3DBLEND_ZERO, D3DBLEND_SRCALPHA)));
+    EXPECT_TRUE(HasStageStates(quad.state, kUntextured));
     EXPECT_TRUE(IsFlatSpace(quad.state, 640, 480));
 
     EXPECT_EQ(quad.args, (std::vector<int64_t>{D3DPT_TRIANGLEFAN, 0, 2}));

@@ -79,15 +79,9 @@ TEST_F(FlareTest, FrameSetsAdditiveStatesTheBreathingScaleAndDrawsTheDisc) {
     // scale is sin 0 + 2 = 2, in a 1024 x 768 space.
     const SMatrix doubled = {{{2, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 2, 0}, {0, 0, 0, 1}}};
     for (const SRecordedCall* draw : Draws()) {
-        EXPECT_TRUE(HasRenderStates(draw->state, {{D3DRS_CULLMODE, D3DCULL_NONE},
-                                                  {D3DRS_LIGHTING, FALSE},
-                                                  {D3DRS_ALPHABLENDENABLE, TRUE},
-                                                  {D3DRS_SRCBLEND, D3DBLEND_ONE},
-                                                  {D3DRS_DESTBLEND, D3DBLEND_ONE}}));
-        EXPECT_TRUE(HasStageStates(draw->state, {{D3DTSS_COLOROP, D3DTOP_MODULATE},
-                                                 {D3DTSS_COLORARG1, D3DTA_TEXTURE},
-                                                 {D3DTSS_COLORARG2, D3DTA_DIFFUSE},
-                                                 {D3DTSS_ALPHAOP, D3DTOP_BLENDDIFFUSEALPHA}}));
+        EXPECT_TRUE(HasRenderStates(draw->state, kUnlitNoCull));
+        EXPECT_TRUE(HasRenderStates(draw->state, Blend(D3DBLEND_ONE, D3DBLEND_ONE)));
+        EXPECT_TRUE(HasStageStates(draw->state, Modulate(D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_BLENDDIFFUSEALPHA)));
         EXPECT_TRUE(MatrixNear(TransformOf(draw->state, D3DTS_WORLD), Identity(), 0));
         EXPECT_TRUE(MatrixNear(TransformOf(draw->state, D3DTS_VIEW), doubled, 0));
         EXPECT_TRUE(MatrixNear(TransformOf(draw->state, D3DTS_PROJECTION), Ortho(1024, 768), 1e-7));

@@ -80,14 +80,15 @@ TEST_F(IntroTest, InitLoadsSevenPicturesAndOneQuad) {
     EXPECT_EQ(Draws().size(), 0u);
 }
 
-// Pictures: texture x diffuse, the vertex alpha passed through, filtered,
-// unlit in the layer's flat space.
-const States kPictureStages = {{D3DTSS_COLOROP, D3DTOP_MODULATE},  {D3DTSS_COLORARG1, D3DTA_DIFFUSE},
-                               {D3DTSS_COLORARG2, D3DTA_TEXTURE},  {D3DTSS_ALPHAOP, D3DTOP_DISABLE},
-                               {D3DTSS_MAGFILTER, D3DTEXF_LINEAR}, {D3DTSS_MINFILTER, D3DTEXF_LINEAR}};
-const States kUnlit = {{D3DRS_CULLMODE, D3DCULL_NONE}, {D3DRS_LIGHTING, FALSE}};
+// Pictures: texture x diffuse with the vertex alpha passed through,
+// filtered, unlit.
+void ExpectPictureStates(const SDeviceState& state) {
+    EXPECT_TRUE(HasStageStates(state, Modulate(D3DTA_DIFFUSE, D3DTA_TEXTURE, D3DTOP_DISABLE)));
+    EXPECT_TRUE(HasStageStates(state, kLinearFiltering));
+    EXPECT_TRUE(HasRenderStates(state, kUnlitNoCull));
+}
 // Captions are added, weighted by the quad's alpha.
-const States kAdded = {{D3DRS_ALPHABLENDENABLE, TRUE}, {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA}, {D3DRS_DESTBLEND, D3DBLEND_ONE}};
+const States kAdded = Blend(D3DBLEND_SRCALPHA, D3DBLEND_ONE);
 
 TEST_F(IntroTest, FirstFrameShowsTheOpaqueBackgroundOnly) {
     InitWithPictures();
@@ -98,8 +99,7 @@ TEST_F(IntroTest, FirstFrameShowsTheOpaqueBackgroundOnly) {
     const auto draws = Draws();
     ASSERT_EQ(draws.size(), 1u);
     const SDeviceState& state = draws[0]->state;
-    EXPECT_TRUE(HasStageStates(state, kPictureStages));
-    EXPECT_TRUE(HasRenderStates(state, kUnlit));
+    ExpectPictureStates(state);
     EXPECT_TRUE(HasRenderStates(state, {{D3DRS_ALPHABLENDENABLE, FALSE}}));
     // Pixels of the 640 x 480 space, origin at the centre.
     EXPECT_TRUE(IsFlatSpace(state, 640, 480));
@@ -165,9 +165,8 @@ TEST_F(IntroTest, CaptionsAreAddedInTheirBoxesOverTheOpaqueBackground) {
     EXPECT_TRUE(HasRenderStates(draws[0]->state, {{D3DRS_ALPHABLENDENABLE, FALSE}}));
     for (int i = 1; i < 3; ++i) {
         SCOPED_TRACE(i);
+        ExpectPictureStates(draws[i]->state);
         EXPECT_TRUE(HasRenderStates(draws[i]->state, kAdded));
-        EXPECT_TRUE(HasRenderStates(draws[i]->state, kUnlit));
-        EXPECT_TRUE(HasStageStates(draws[i]->state, kPictureStages));
         ExpectBox(quads[i], -330, 150, 0, 140);
     }
 
@@ -182,8 +181,7 @@ TEST_F(IntroTest, CaptionsAreAddedInTheirBoxesOverTheOpaqueBackground) {
     ASSERT_EQ(quads.size(), 1u);
     ExpectBox(quads[0], -320, 320, -240, 240);
     const SDeviceState& closing = Draws()[0]->state;
-    EXPECT_TRUE(HasStageStates(closing, kPictureStages));
-    EXPECT_TRUE(HasRenderStates(closing, kUnlit));
+    ExpectPictureStates(closing);
     EXPECT_TRUE(HasRenderStates(closing, kAdded));
 }
 

@@ -41,6 +41,14 @@ protected:
         return {};
     }
 
+    static void ExpectVeilStates(const SDeviceState& state) {
+        EXPECT_TRUE(HasStageStates(state, kUntextured));
+        EXPECT_TRUE(HasRenderStates(state, kUnlitNoCull));
+        EXPECT_TRUE(HasRenderStates(state, {{D3DRS_ZFUNC, D3DCMP_LESSEQUAL}}));
+        EXPECT_TRUE(HasRenderStates(state, Blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA)));
+        EXPECT_TRUE(IsFlatSpace(state, 640, 480));
+    }
+
     // The textures the draws were made with, in order.
     std::vector<const void*> DrawnTextures() const {
         std::vector<const void*> textures;
@@ -82,18 +90,11 @@ TEST_F(OldZoomTest, FirstFrameDrawsTheNestedFramesUnderAnOpaqueWhiteVeil) {
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
         const SRecordedCall& frame = *draws[i];
-        EXPECT_TRUE(HasStageStates(frame.state, {{D3DTSS_COLOROP, D3DTOP_MODULATE},
-                                                 {D3DTSS_COLORARG1, D3DTA_DIFFUSE},
-                                                 {D3DTSS_COLORARG2, D3DTA_TEXTURE},
-                                                 {D3DTSS_ALPHAOP, D3DTOP_DISABLE},
-                                                 {D3DTSS_MAGFILTER, D3DTEXF_LINEAR},
-                                                 {D3DTSS_MINFILTER, D3DTEXF_LINEAR}}));
-        EXPECT_TRUE(HasRenderStates(frame.state, {{D3DRS_CULLMODE, D3DCULL_NONE},
-                                                  {D3DRS_ZFUNC, D3DCMP_NEVER},
-                                                  {D3DRS_LIGHTING, FALSE},
-                                                  {D3DRS_ALPHABLENDENABLE, TRUE},
-                                                  {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-                                                  {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}}));
+        EXPECT_TRUE(HasStageStates(frame.state, Modulate(D3DTA_DIFFUSE, D3DTA_TEXTURE, D3DTOP_DISABLE)));
+        EXPECT_TRUE(HasStageStates(frame.state, kLinearFiltering));
+        EXPECT_TRUE(HasRenderStates(frame.state, kUnlitNoCull));
+        EXPECT_TRUE(HasRenderStates(frame.state, {{D3DRS_ZFUNC, D3DCMP_NEVER}}));
+        EXPECT_TRUE(HasRenderStates(frame.state, Blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA)));
         EXPECT_TRUE(IsFlatSpace(frame.state, 1024, 768));
         EXPECT_EQ(TextureOf(frame.state), frames[i]);
         EXPECT_EQ(frame.args, (std::vector<int64_t>{D3DPT_TRIANGLEFAN, 0, 2}));
@@ -110,19 +111,7 @@ TEST_F(OldZoomTest, FirstFrameDrawsTheNestedFramesUnderAnOpaqueWhiteVeil) {
     // The veil: the vertex colour alone, blended, depth-tested again, over
     // the layer's 640 x 480.
     const SRecordedCall& veil = *draws[5];
-    EXPECT_TRUE(HasStageStates(veil.state, {{D3DTSS_COLOROP, D3DTOP_DISABLE},
-                                            {D3DTSS_COLORARG1, D3DTA_TEXTURE},
-                                            {D3DTSS_COLORARG2, D3DTA_DIFFUSE},
-                                            {D3DTSS_ALPHAOP, D3DTOP_DISABLE},
-                                            {D3DTSS_MAGFILTER, D3DTEXF_LINEAR},
-                                            {D3DTSS_MINFILTER, D3DTEXF_LINEAR}}));
-    EXPECT_TRUE(HasRenderStates(veil.state, {{D3DRS_CULLMODE, D3DCULL_NONE},
-                                             {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
-                                             {D3DRS_LIGHTING, FALSE},
-                                             {D3DRS_ALPHABLENDENABLE, TRUE},
-                                             {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-                                             {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}}));
-    EXPECT_TRUE(IsFlatSpace(veil.state, 640, 480));
+    ExpectVeilStates(veil.state);
     EXPECT_EQ(veil.args, (std::vector<int64_t>{D3DPT_TRIANGLEFAN, 0, 2}));
     EXPECT_EQ(veil.state.stride, 16u);
     EXPECT_EQ(veil.state.fvf, D3DFVF_XYZ | D3DFVF_DIFFUSE);
@@ -150,14 +139,7 @@ TEST_F(OldZoomTest, VeilFadesOverThreeSecondsButItsStatesStay) {
         SCOPED_TRACE(a);
         RenderAt(a);
         EXPECT_EQ(Draws().size(), 5u);
-        EXPECT_TRUE(HasStageStates(device.State(), {{D3DTSS_COLOROP, D3DTOP_DISABLE},
-                                                    {D3DTSS_COLORARG1, D3DTA_TEXTURE},
-                                                    {D3DTSS_COLORARG2, D3DTA_DIFFUSE},
-                                                    {D3DTSS_ALPHAOP, D3DTOP_DISABLE}}));
-        EXPECT_TRUE(HasRenderStates(device.State(), {{D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
-                                                     {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-                                                     {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}}));
-        EXPECT_TRUE(IsFlatSpace(device.State(), 640, 480));
+        ExpectVeilStates(device.State());
     }
 }
 

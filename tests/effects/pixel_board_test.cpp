@@ -127,12 +127,9 @@ TEST_F(PixelBoardTest, FirstFrameDrawsTheSwayingBoardThenThePictures) {
         EXPECT_EQ(strip.state.stride, 16u);
         EXPECT_EQ(strip.state.fvf, D3DFVF_XYZ | D3DFVF_DIFFUSE);
         EXPECT_EQ(strip.vertices.size(), 36u * 16u);
-        EXPECT_TRUE(HasRenderStates(strip.state, {{D3DRS_CULLMODE, D3DCULL_NONE},
-                                                  {D3DRS_LIGHTING, FALSE},
-                                                  {D3DRS_ALPHABLENDENABLE, TRUE},
-                                                  {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-                                                  {D3DRS_DESTBLEND, D3DBLEND_ONE}}));
-        EXPECT_TRUE(HasStageStates(strip.state, {{D3DTSS_COLOROP, D3DTOP_DISABLE}, {D3DTSS_ALPHAOP, D3DTOP_DISABLE}}));
+        EXPECT_TRUE(HasRenderStates(strip.state, kUnlitNoCull));
+        EXPECT_TRUE(HasRenderStates(strip.state, Blend(D3DBLEND_SRCALPHA, D3DBLEND_ONE)));
+        EXPECT_TRUE(HasStageStates(strip.state, kUntextured));
         EXPECT_TRUE(MatrixNear(TransformOf(strip.state, D3DTS_VIEW), view, 2e-6));
         EXPECT_TRUE(MatrixNear(TransformOf(strip.state, D3DTS_PROJECTION), SquarePerspective(), 2e-6));
         EXPECT_TRUE(MatrixNear(TransformOf(strip.state, D3DTS_WORLD), CellWorld(cell / 16, cell % 16, 0.0), 2e-6));
@@ -144,17 +141,10 @@ TEST_F(PixelBoardTest, FirstFrameDrawsTheSwayingBoardThenThePictures) {
     for (int p = 0; p < 2; ++p) {
         SCOPED_TRACE(p);
         const SRecordedCall& picture = *draws[1792 + p];
-        EXPECT_TRUE(HasRenderStates(picture.state, {{D3DRS_CULLMODE, D3DCULL_NONE},
-                                                    {D3DRS_LIGHTING, FALSE},
-                                                    {D3DRS_ALPHABLENDENABLE, TRUE},
-                                                    {D3DRS_SRCBLEND, D3DBLEND_ONE},
-                                                    {D3DRS_DESTBLEND, D3DBLEND_ONE}}));
-        EXPECT_TRUE(HasStageStates(picture.state, {{D3DTSS_COLOROP, D3DTOP_MODULATE},
-                                                   {D3DTSS_COLORARG1, D3DTA_DIFFUSE},
-                                                   {D3DTSS_COLORARG2, D3DTA_TEXTURE},
-                                                   {D3DTSS_ALPHAOP, D3DTOP_BLENDDIFFUSEALPHA},
-                                                   {D3DTSS_MAGFILTER, D3DTEXF_LINEAR},
-                                                   {D3DTSS_MINFILTER, D3DTEXF_LINEAR}}));
+        EXPECT_TRUE(HasRenderStates(picture.state, kUnlitNoCull));
+        EXPECT_TRUE(HasRenderStates(picture.state, Blend(D3DBLEND_ONE, D3DBLEND_ONE)));
+        EXPECT_TRUE(HasStageStates(picture.state, Modulate(D3DTA_DIFFUSE, D3DTA_TEXTURE, D3DTOP_BLENDDIFFUSEALPHA)));
+        EXPECT_TRUE(HasStageStates(picture.state, kLinearFiltering));
         EXPECT_TRUE(IsFlatSpace(picture.state, 640, 480));
     }
 }

@@ -93,15 +93,9 @@ TEST_F(TestTextureTest, FirstFrameDrawsTheFaintBackgroundThenHundredGlowingSprit
     // Everything unlit in the flat space: colour = texture x diffuse, the
     // alpha blended by the diffuse alpha, filtered.
     for (const SRecordedCall* draw : draws) {
-        EXPECT_TRUE(HasStageStates(draw->state, {{D3DTSS_COLOROP, D3DTOP_MODULATE},
-                                                 {D3DTSS_COLORARG1, D3DTA_DIFFUSE},
-                                                 {D3DTSS_COLORARG2, D3DTA_TEXTURE},
-                                                 {D3DTSS_ALPHAOP, D3DTOP_BLENDDIFFUSEALPHA},
-                                                 {D3DTSS_MAGFILTER, D3DTEXF_LINEAR},
-                                                 {D3DTSS_MINFILTER, D3DTEXF_LINEAR}}));
-        EXPECT_TRUE(HasRenderStates(draw->state, {{D3DRS_CULLMODE, D3DCULL_NONE},
-                                                  {D3DRS_LIGHTING, FALSE},
-                                                  {D3DRS_ALPHABLENDENABLE, TRUE}}));
+        EXPECT_TRUE(HasStageStates(draw->state, Modulate(D3DTA_DIFFUSE, D3DTA_TEXTURE, D3DTOP_BLENDDIFFUSEALPHA)));
+        EXPECT_TRUE(HasStageStates(draw->state, kLinearFiltering));
+        EXPECT_TRUE(HasRenderStates(draw->state, kUnlitNoCull));
         EXPECT_TRUE(IsFlatSpace(draw->state, 640, 480));
         EXPECT_EQ(draw->state.fvf, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     }
@@ -109,8 +103,7 @@ TEST_F(TestTextureTest, FirstFrameDrawsTheFaintBackgroundThenHundredGlowingSprit
     // First the background, blended over what lies below: half-size 320
     // around (0, -50), grey 144 at alpha 16.
     const SRecordedCall& background = *draws[0];
-    EXPECT_TRUE(HasRenderStates(background.state,
-                                {{D3DRS_SRCBLEND, D3DBLEND_SRCALPHA}, {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}}));
+    EXPECT_TRUE(HasRenderStates(background.state, Blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA)));
     EXPECT_EQ(TextureOf(background.state), textures[1]);
     EXPECT_EQ(background.args, (std::vector<int64_t>{D3DPT_TRIANGLEFAN, 0, 2}));
     const auto corners = VerticesOf<SVertexColorUV>(background);
@@ -129,8 +122,7 @@ TEST_F(TestTextureTest, FirstFrameDrawsTheFaintBackgroundThenHundredGlowingSprit
     for (int i = 0; i < 100; ++i) {
         SCOPED_TRACE(i);
         const SRecordedCall& sprite = *draws[1 + i];
-        EXPECT_TRUE(
-            HasRenderStates(sprite.state, {{D3DRS_SRCBLEND, D3DBLEND_SRCALPHA}, {D3DRS_DESTBLEND, D3DBLEND_ONE}}));
+        EXPECT_TRUE(HasRenderStates(sprite.state, Blend(D3DBLEND_SRCALPHA, D3DBLEND_ONE)));
         EXPECT_EQ(TextureOf(sprite.state), textures[0]);
         EXPECT_EQ(sprite.args, (std::vector<int64_t>{D3DPT_TRIANGLEFAN, 4 * i, 2}));
         EXPECT_EQ(SquareOf(sprite).colour, ParticleColour(i, d));
@@ -142,8 +134,7 @@ TEST_F(TestTextureTest, FirstFrameDrawsTheFaintBackgroundThenHundredGlowingSprit
         }
     }
     // The additive blend stays for the layers after.
-    EXPECT_TRUE(
-        HasRenderStates(device.State(), {{D3DRS_SRCBLEND, D3DBLEND_SRCALPHA}, {D3DRS_DESTBLEND, D3DBLEND_ONE}}));
+    EXPECT_TRUE(HasRenderStates(device.State(), Blend(D3DBLEND_SRCALPHA, D3DBLEND_ONE)));
 }
 
 TEST_F(TestTextureTest, SpritesMoveEveryFrameWhateverTheStep) {

@@ -123,17 +123,12 @@ TEST_F(ZoomBlurTest, QuarterTurnFrameFeedsLastPictureBackAndAddsItToTheScreen) {
     // Unlit pictures in the layer's flat projection: texture x diffuse, the
     // alpha blending texture alpha towards the vertex alpha, filtered.
     for (const SRecordedCall* draw : draws) {
-        EXPECT_TRUE(HasStageStates(draw->state, {{D3DTSS_COLOROP, D3DTOP_MODULATE},
-                                                 {D3DTSS_COLORARG1, D3DTA_DIFFUSE},
-                                                 {D3DTSS_COLORARG2, D3DTA_TEXTURE},
-                                                 {D3DTSS_ALPHAOP, D3DTOP_BLENDDIFFUSEALPHA},
-                                                 {D3DTSS_MAGFILTER, D3DTEXF_LINEAR},
-                                                 {D3DTSS_MINFILTER, D3DTEXF_LINEAR}}));
-        EXPECT_TRUE(HasRenderStates(draw->state, {{D3DRS_CULLMODE, D3DCULL_NONE}, {D3DRS_LIGHTING, FALSE}}));
+        EXPECT_TRUE(HasStageStates(draw->state, Modulate(D3DTA_DIFFUSE, D3DTA_TEXTURE, D3DTOP_BLENDDIFFUSEALPHA)));
+        EXPECT_TRUE(HasStageStates(draw->state, kLinearFiltering));
+        EXPECT_TRUE(HasRenderStates(draw->state, kUnlitNoCull));
         EXPECT_TRUE(MatrixNear(TransformOf(draw->state, D3DTS_VIEW), Identity(), 0));
         EXPECT_TRUE(MatrixNear(TransformOf(draw->state, D3DTS_PROJECTION), Ortho(640, 480), 1e-7));
     }
-    const States added = {{D3DRS_ALPHABLENDENABLE, TRUE}, {D3DRS_SRCBLEND, D3DBLEND_ONE}, {D3DRS_DESTBLEND, D3DBLEND_ONE}};
 
     // Into the target: last frame's picture zoomed, both it and what it
     // covers weighted by its alpha. sin t = 1: half-width 640 / 2.5 = 256;
@@ -141,9 +136,7 @@ TEST_F(ZoomBlurTest, QuarterTurnFrameFeedsLastPictureBackAndAddsItToTheScreen) {
     const SRecordedCall& feedback = *draws[0];
     EXPECT_EQ(feedback.state.target, targetSurface);
     EXPECT_EQ(TextureOf(feedback.state), copy);
-    EXPECT_TRUE(HasRenderStates(feedback.state, {{D3DRS_ALPHABLENDENABLE, TRUE},
-                                                 {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-                                                 {D3DRS_DESTBLEND, D3DBLEND_SRCALPHA}}));
+    EXPECT_TRUE(HasRenderStates(feedback.state, Blend(D3DBLEND_SRCALPHA, D3DBLEND_SRCALPHA)));
     EXPECT_TRUE(MatrixNear(TransformOf(feedback.state, D3DTS_WORLD),
                            {{{1.15, 0, 0, 0}, {0, 1.15, 0, 0}, {0, 0, 1.15, 0}, {0, 0, 0, 1}}}, 1e-6));
     ExpectQuad(feedback, {{-256, -240, 0, 1}, {256, -240, 1, 1}, {256, 240, 1, 0}, {-256, 240, 0, 0}});
@@ -153,7 +146,7 @@ TEST_F(ZoomBlurTest, QuarterTurnFrameFeedsLastPictureBackAndAddsItToTheScreen) {
     const SRecordedCall& spinnerDraw = *draws[1];
     EXPECT_EQ(spinnerDraw.state.target, targetSurface);
     EXPECT_EQ(TextureOf(spinnerDraw.state), spinner);
-    EXPECT_TRUE(HasRenderStates(spinnerDraw.state, added));
+    EXPECT_TRUE(HasRenderStates(spinnerDraw.state, Blend(D3DBLEND_ONE, D3DBLEND_ONE)));
     EXPECT_TRUE(MatrixNear(TransformOf(spinnerDraw.state, D3DTS_WORLD),
                            {{{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}}, 1e-6));
     ExpectQuad(spinnerDraw, {{-160, -120, 0, 1}, {160, -120, 1, 1}, {160, 120, 1, 0}, {-160, 120, 0, 0}});
@@ -162,7 +155,7 @@ TEST_F(ZoomBlurTest, QuarterTurnFrameFeedsLastPictureBackAndAddsItToTheScreen) {
     const SRecordedCall& screen = *draws[2];
     EXPECT_EQ(screen.state.target, device.BackBuffer());
     EXPECT_EQ(TextureOf(screen.state), target);
-    EXPECT_TRUE(HasRenderStates(screen.state, added));
+    EXPECT_TRUE(HasRenderStates(screen.state, Blend(D3DBLEND_ONE, D3DBLEND_ONE)));
     EXPECT_TRUE(IsFlatSpace(screen.state, 640, 480));
     ExpectQuad(screen, {{-320, 240, 0, 1}, {320, 240, 1, 1}, {320, -240, 1, 0}, {-320, -240, 0, 0}});
 
