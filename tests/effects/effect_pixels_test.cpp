@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +19,15 @@ namespace {
 struct SRgb {
     int r, g, b;
 };
+
+// Effects live as long as the process, as in the program: their textures
+// and buffers are never released, so they must stay reachable.
+template <typename T>
+T& LiveEffect() {
+    static auto* effects = new std::vector<std::unique_ptr<CEffect>>;
+    effects->push_back(std::make_unique<T>());
+    return static_cast<T&>(*effects->back());
+}
 
 class EffectPixels : public BackendDeviceTest {
 protected:
@@ -55,7 +65,7 @@ private:
 // the whole screen.
 TEST_P(EffectPixels, FadeMultipliesThePictureByItsLevel) {
     m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFC86432, 1.0f, 0);  // 200, 100, 50
-    CEffectFade fade;
+    CEffectFade& fade = LiveEffect<CEffectFade>();
     fade.Init(640, 480);
     fade.SetParam(0, 1.0f);
     fade.SetParam(1, 0.0f);
@@ -72,7 +82,7 @@ TEST_P(EffectPixels, IntroAddsCaptionsOverTheOpaqueBackground) {
     for (const char* name : {"quelrate", "moonshade", "quelblur", "moonblur", "circle", "snowblur"})
         WriteSolidTga(std::string("Data/") + name + ".tga", 4, 4, 24, 0xFF643214);  // 100, 50, 20
     WriteSolidTga("Data/snowflake.tga", 4, 4, 24, 0xFF204080);                   // 32, 64, 128
-    CEffectIntro intro;
+    CEffectIntro& intro = LiveEffect<CEffectIntro>();
     intro.Init(640, 480);
 
     // (-90, 70) in the caption's box and (0, -120) below it, in the
@@ -98,7 +108,7 @@ TEST_P(EffectPixels, OldZoomVeilFadesFromWhiteToThePicture) {
     for (int i = 1; i <= 4; ++i) WriteSolidTga("Data/lrame" + std::to_string(i) + ".tga", 4, 4, 24, 0xFF102030);
     WriteSolidTga("Data/lrame5.tga", 4, 4, 24, 0xFF00C864);  // 0, 200, 100
     CEffectOldZoom::s_zoomPhase = 1;
-    CEffectOldZoom zoom;
+    CEffectOldZoom& zoom = LiveEffect<CEffectOldZoom>();
     zoom.Init(640, 480);
 
     struct SMoment {
