@@ -136,7 +136,7 @@ UINT VerticesFor(D3DPRIMITIVETYPE type, UINT count) {
 
 CRecordingDevice::CRecordingDevice() {
     m_backBuffer = Make<CMemSurface>(this, nullptr, 1024u, 768u);
-    m_target = m_backBuffer;
+    m_state.target = m_backBuffer;
 }
 
 CRecordingDevice::~CRecordingDevice() {
@@ -172,6 +172,11 @@ std::vector<const SRecordedCall*> CRecordingDevice::Find(const std::string& op) 
 
 size_t CRecordingDevice::Count(const std::string& op) const { return Find(op).size(); }
 
+void CRecordingDevice::ForgetState() {
+    m_state = SDeviceState{};
+    m_state.target = m_backBuffer;
+}
+
 HRESULT CRecordingDevice::BeginScene() {
     Record("BeginScene");
     return D3D_OK;
@@ -186,7 +191,7 @@ HRESULT CRecordingDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, 
                                 float z, DWORD stencil) {
     (void)rects;
     Record("Clear", {count, flags, color, stencil}).z = z;
-    calls.back().object = m_target;
+    calls.back().object = m_state.target;
     return D3D_OK;
 }
 
@@ -222,16 +227,16 @@ HRESULT CRecordingDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf
 HRESULT CRecordingDevice::GetRenderTarget(IDirect3DSurface8** surface) {
     Record("GetRenderTarget");
     if (!surface) return D3DERR_INVALIDCALL;
-    m_target->AddRef();
-    *surface = m_target;
-    calls.back().object = m_target;
+    m_state.target->AddRef();
+    *surface = m_state.target;
+    calls.back().object = m_state.target;
     return D3D_OK;
 }
 
 HRESULT CRecordingDevice::SetRenderTarget(IDirect3DSurface8* target, IDirect3DSurface8* depthStencil) {
     Record("SetRenderTarget").object = target;
     calls.back().object2 = depthStencil;
-    if (target) m_target = target;
+    if (target) m_state.target = target;
     return D3D_OK;
 }
 
@@ -255,22 +260,28 @@ HRESULT CRecordingDevice::CopyRects(IDirect3DSurface8* source, const RECT* sourc
 
 HRESULT CRecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
     SRecordedCall& call = Record("SetTransform", {state});
-    if (matrix) call.matrix = *matrix;
+    if (matrix) {
+        call.matrix = *matrix;
+        m_state.transforms[state] = *matrix;
+    }
     return D3D_OK;
 }
 
 HRESULT CRecordingDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     Record("SetRenderState", {state, value});
+    m_state.renderStates[state] = value;
     return D3D_OK;
 }
 
 HRESULT CRecordingDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
     Record("SetTextureStageState", {stage, type, value});
+    m_state.stageStates[{stage, type}] = value;
     return D3D_OK;
 }
 
 HRESULT CRecordingDevice::SetTexture(DWORD stage, IDirect3DTexture8* texture) {
     Record("SetTexture", {stage}).object = texture;
+    m_state.textures[stage] = texture;
     return D3D_OK;
 }
 
@@ -294,27 +305,26 @@ HRESULT CRecordingDevice::LightEnable(DWORD index, BOOL enable) {
 HRESULT CRecordingDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer8* buffer, UINT stride) {
     Record("SetStreamSource", {stream, stride}).object = buffer;
     if (stream == 0) {
-        m_stream = buffer;
-        m_stride = stride;
+        m_state.stream = buffer;
+        m_state.stride = stride;
     }
     return D3D_OK;
 }
 
 HRESULT CRecordingDevice::SetVertexShader(DWORD fvf) {
     Record("SetVertexShader", {fvf});
-    m_fvf = fvf;
+    m_state.fvf = fvf;
     return D3D_OK;
 }
 
 HRESULT CRecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
     SRecordedCall& call = Record("DrawPrimitive", {type, startVertex, primitiveCount});
-    call.object = m_stream;
-    call.stride = m_stride;
-    call.fvf = m_fvf;
-    auto* buffer = dynamic_cast<CMemVertexBuffer*>(m_stream);
+    call.object = m_state.stream;
+    call.state = m_state;
+    auto* buffer = dynamic_cast<CMemVertexBuffer*>(m_state.stream);
     if (!buffer) return D3DERR_INVALIDCALL;
-    const size_t first = static_cast<size_t>(startVertex) * m_stride;
-    const size_t size = static_cast<size_t>(VerticesFor(type, primitiveCount)) * m_stride;
+    const size_t first = static_cast<size_t>(startVertex) * m_state.stride;
+    const size_t size = static_cast<size_t>(VerticesFor(type, primitiveCount)) * m_state.stride;
     if (first > buffer->bytes.size() || size > buffer->bytes.size() - first) return D3DERR_INVALIDCALL;
     call.vertices.assign(buffer->bytes.begin() + static_cast<std::ptrdiff_t>(first),
                          buffer->bytes.begin() + static_cast<std::ptrdiff_t>(first + size));

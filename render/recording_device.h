@@ -1,13 +1,30 @@
 // A device that draws nothing and remembers every call with its arguments,
-// in order. Runtime and effect tests assert against the list. Textures and
-// vertex buffers are plain memory, so loaders and effects can fill them.
+// in order, and each draw with the state it was made in. Runtime and effect
+// tests assert against the list. Textures and vertex buffers are plain
+// memory, so loaders and effects can fill them.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "render/d3d8.h"
+
+// What the calls so far have set, the latest value winning. A state that
+// was never set is absent, so a test can tell "set to the default" from
+// "left as some earlier layer had it".
+struct SDeviceState {
+    std::map<DWORD, DWORD> renderStates;                   // state -> value
+    std::map<std::pair<DWORD, DWORD>, DWORD> stageStates;  // (stage, type) -> value
+    std::map<DWORD, IDirect3DTexture8*> textures;          // stage -> texture, null where none was bound
+    std::map<DWORD, D3DMATRIX> transforms;                 // transform state -> matrix
+    IDirect3DSurface8* target = nullptr;                   // the render target
+    IDirect3DVertexBuffer8* stream = nullptr;              // stream 0
+    UINT stride = 0;                                       // stream 0's
+    DWORD fvf = 0;                                         // the vertex shader, a vertex format
+};
 
 struct SRecordedCall {
     std::string op;                  // the device method, e.g. "SetRenderState"
@@ -19,10 +36,9 @@ struct SRecordedCall {
     D3DMATERIAL8 material{};         // SetMaterial
     D3DLIGHT8 light{};               // SetLight
     // DrawPrimitive: the bytes of the vertices it reads from stream 0, and
-    // the stride and vertex format in force.
+    // the state it was drawn in.
     std::vector<uint8_t> vertices;
-    UINT stride = 0;
-    DWORD fvf = 0;
+    SDeviceState state;
 };
 
 class CRecordingDevice : public IDirect3DDevice8 {
@@ -64,6 +80,11 @@ public:
     // The calls whose op matches, in order.
     std::vector<const SRecordedCall*> Find(const std::string& op) const;
     size_t Count(const std::string& op) const;
+    // The state in force now.
+    const SDeviceState& State() const { return m_state; }
+    // Forgets what was set, as for a fresh device; the calls stay. A test
+    // forgets between frames to see only what the next frame sets.
+    void ForgetState();
 
     // Failure injection: CreateTexture returns this code (and no texture)
     // when it is not D3D_OK; locked texture rows get this many spare bytes.
@@ -83,8 +104,5 @@ private:
 
     ULONG m_refs = 1;
     IDirect3DSurface8* m_backBuffer = nullptr;
-    IDirect3DSurface8* m_target = nullptr;
-    IDirect3DVertexBuffer8* m_stream = nullptr;
-    UINT m_stride = 0;
-    DWORD m_fvf = 0;
+    SDeviceState m_state;
 };

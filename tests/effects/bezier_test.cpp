@@ -49,21 +49,21 @@ TEST_F(BezierTest, InitLoadsPictureAndMakesRoomForThePatch) {
     const void* picture = textures[0]->object;
     ASSERT_NE(picture, nullptr);
 
-    device.ClearCalls();
+    NewFrame();
     bezier.Render(0.0f);
-    const auto bound = device.Find("SetTexture");
-    ASSERT_EQ(bound.size(), 1u);
-    EXPECT_EQ(bound[0]->object, picture);
+    const auto draws = Draws();
+    ASSERT_EQ(draws.size(), 16u);
+    for (const SRecordedCall* draw : draws) EXPECT_EQ(TextureOf(draw->state), picture);
     EXPECT_EQ(bezier.Trigger(), 0);
 }
 
 TEST_F(BezierTest, MissingPictureBindsNoTexture) {
     bezier.Init(640, 480);
+    NewFrame();
     bezier.Render(0.0f);
-    const auto bound = device.Find("SetTexture");
-    ASSERT_EQ(bound.size(), 1u);
-    EXPECT_EQ(bound[0]->object, nullptr);
-    EXPECT_EQ(Draws().size(), 16u);
+    const auto draws = Draws();
+    EXPECT_EQ(draws.size(), 16u);
+    for (const SRecordedCall* draw : draws) EXPECT_EQ(TextureOf(draw->state), nullptr);
 }
 
 TEST_F(BezierTest, EvalCurveHitsEndsAndMidpoint) {
@@ -83,54 +83,34 @@ TEST_F(BezierTest, EvalCurveHitsEndsAndMidpoint) {
     EXPECT_FLOAT_EQ(out.z, (3 + 1.5f + 3 - 2) / 8.0f);
 }
 
-TEST_F(BezierTest, FirstFrameSetsStatesAndSpinningCamera) {
+TEST_F(BezierTest, FirstFrameDrawsWithItsStatesAndSpinningCamera) {
     bezier.Init(640, 480);
-    device.ClearCalls();
+    NewFrame();
     bezier.Render(0.5f);
-
     EXPECT_EQ(CEffectBezier::s_time, 0.5f);
-    EXPECT_EQ(OpSequence(), Repeat("SetRenderState", 3) + " " + Repeat("SetTextureStageState", 4) + " " +
-                                Repeat("SetRenderState", 2) + " " + Repeat("SetTransform", 3) + " SetTexture " +
-                                Repeat("SetStreamSource SetVertexShader DrawPrimitive", 16));
-    EXPECT_EQ(RenderStates(), (States{{D3DRS_CULLMODE, D3DCULL_CW},
-                                      {D3DRS_LIGHTING, FALSE},
-                                      {D3DRS_ALPHABLENDENABLE, TRUE},
-                                      {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-                                      {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}}));
-    EXPECT_EQ(StageStates(), (States{{D3DTSS_COLOROP, D3DTOP_MODULATE},
-                                     {D3DTSS_COLORARG1, D3DTA_TEXTURE},
-                                     {D3DTSS_COLORARG2, D3DTA_DIFFUSE},
-                                     {D3DTSS_ALPHAOP, D3DTOP_BLENDDIFFUSEALPHA}}));
-    const auto transforms = device.Find("SetTransform");
-    ASSERT_EQ(transforms.size(), 3u);
-    EXPECT_EQ(transforms[0]->args[0], D3DTS_WORLD);
-    EXPECT_EQ(transforms[1]->args[0], D3DTS_VIEW);
-    EXPECT_EQ(transforms[2]->args[0], D3DTS_PROJECTION);
 
-    // A third of a radian per second about the view axis.
-    const D3DMATRIX world = LastTransform(D3DTS_WORLD);
+    // A third of a radian per second about the view axis; the camera 5
+    // units in front, looking at the sheet.
     const double angle = 0.5 / 3;
-    const float expectedWorld[16] = {float(std::cos(angle)), float(std::sin(angle)), 0, 0,
-                                     float(-std::sin(angle)), float(std::cos(angle)), 0, 0,
-                                     0, 0, 1, 0,
-                                     0, 0, 0, 1};
-    // Camera 5 units in front, looking at the sheet; 45 degrees, square aspect.
-    const D3DMATRIX view = LastTransform(D3DTS_VIEW);
-    const float expectedView[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 5, 1};
-    const D3DMATRIX projection = LastTransform(D3DTS_PROJECTION);
-    const float h = float(1 / std::tan(M_PI / 8));
-    const float q = 100.0f / 99.0f;
-    const float expectedProjection[16] = {h, 0, 0, 0, 0, h, 0, 0, 0, 0, q, 1, 0, 0, -q, 0};
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_NEAR(world.m[i / 4][i % 4], expectedWorld[i], 1e-6) << "world element " << i;
-        EXPECT_NEAR(view.m[i / 4][i % 4], expectedView[i], 1e-6) << "view element " << i;
-        EXPECT_NEAR(projection.m[i / 4][i % 4], expectedProjection[i], 1e-5) << "projection element " << i;
+    const double c = std::cos(angle), s = std::sin(angle);
+    const SMatrix world = {{{c, s, 0, 0}, {-s, c, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+    const SMatrix view = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 5, 1}}};
+    const auto draws = Draws();
+    ASSERT_EQ(draws.size(), 16u);
+    for (const SRecordedCall* draw : draws) {
+        // Clockwise faces culled; texture x diffuse, blended over what lies below.
+        EXPECT_TRUE(HasRenderStates(draw->state, {{D3DRS_CULLMODE, D3DCULL_CW}, {D3DRS_LIGHTING, FALSE}}));
+        EXPECT_TRUE(HasRenderStates(draw->state, Blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA)));
+        EXPECT_TRUE(HasStageStates(draw->state, Modulate(D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_BLENDDIFFUSEALPHA)));
+        EXPECT_TRUE(MatrixNear(TransformOf(draw->state, D3DTS_WORLD), world, 1e-6));
+        EXPECT_TRUE(MatrixNear(TransformOf(draw->state, D3DTS_VIEW), view, 1e-6));
+        EXPECT_TRUE(MatrixNear(TransformOf(draw->state, D3DTS_PROJECTION), SquarePerspective(), 1e-5));
     }
 }
 
 TEST_F(BezierTest, FirstFrameDrawsTheUndistortedSheetInSixteenStrips) {
     bezier.Init(640, 480);
-    device.ClearCalls();
+    NewFrame();
     bezier.Render(0.0f);
 
     const auto draws = Draws();
@@ -139,8 +119,8 @@ TEST_F(BezierTest, FirstFrameDrawsTheUndistortedSheetInSixteenStrips) {
         EXPECT_EQ(draws[i]->args[0], D3DPT_TRIANGLESTRIP);
         EXPECT_EQ(draws[i]->args[1], kStripVertices * i);
         EXPECT_EQ(draws[i]->args[2], 32);
-        EXPECT_EQ(draws[i]->stride, 24u);
-        EXPECT_EQ(draws[i]->fvf, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        EXPECT_EQ(draws[i]->state.stride, 24u);
+        EXPECT_EQ(draws[i]->state.fvf, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     }
 
     // 544 vertices: strip q pairs the edge u = (q - 1) / 16 with u = q / 16.
@@ -178,7 +158,7 @@ TEST_F(BezierTest, FirstFrameDrawsTheUndistortedSheetInSixteenStrips) {
 TEST_F(BezierTest, NetWandersOncePerFrameEvenWithoutTime) {
     bezier.Init(640, 480);
     bezier.Render(0.0f);
-    device.ClearCalls();
+    NewFrame();
     bezier.Render(0.0f);
 
     // While t is 0, point (r, c) moved by 0.02 (sin k, cos k), k = r + c.
@@ -202,7 +182,7 @@ TEST_F(BezierTest, NetWandersOncePerFrameEvenWithoutTime) {
 TEST_F(BezierTest, NetWandersWithTheClock) {
     bezier.Init(640, 480);
     bezier.Render(0.5f);
-    device.ClearCalls();
+    NewFrame();
     bezier.Render(0.0f);
 
     // The first frame moved P[3][3] (k = 6) at t = 0.5.

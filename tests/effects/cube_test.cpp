@@ -13,21 +13,16 @@ protected:
         CEffectCube1::s_angle = 0.0f;
     }
 
-    // Draws one frame and returns its recorded calls' ambient colour.
+    // Draws one frame and returns the ambient colour its cube was lit with.
     D3DCOLOR FrameAmbient(float step) {
-        device.ClearCalls();
+        NewFrame();
         cube.Render(step);
-        const auto states = RenderStates();
-        EXPECT_FALSE(states.empty());
-        if (states.empty()) return 0;
-        EXPECT_EQ(states[0].first, D3DRS_AMBIENT);
-        return states[0].second;
-    }
-
-    static void ExpectMatrixNear(const D3DMATRIX& actual, const float (&expected)[4][4]) {
-        for (int r = 0; r < 4; ++r)
-            for (int c = 0; c < 4; ++c)
-                EXPECT_NEAR(actual.m[r][c], expected[r][c], 1e-5) << "row " << r + 1 << " column " << c + 1;
+        const auto draws = Draws();
+        EXPECT_EQ(draws.size(), 1u);
+        if (draws.empty()) return 0;
+        const auto ambient = draws[0]->state.renderStates.find(D3DRS_AMBIENT);
+        EXPECT_NE(ambient, draws[0]->state.renderStates.end());
+        return ambient == draws[0]->state.renderStates.end() ? 0 : ambient->second;
     }
 
     CEffectCube1 cube;
@@ -35,7 +30,8 @@ protected:
 
 TEST_F(CubeTest, InitFillsTheMeshAndSetsMaterialAndLightOnce) {
     cube.Init(640, 480);
-    EXPECT_EQ(OpSequence(), "CreateVertexBuffer SetMaterial SetLight LightEnable");
+    for (const char* op : {"CreateVertexBuffer", "SetMaterial", "SetLight", "LightEnable"})
+        EXPECT_EQ(device.Count(op), 1u) << op;
     EXPECT_EQ(device.Find("CreateVertexBuffer")[0]->args[0], 36 * 24);
 
     const D3DMATERIAL8 material = device.Find("SetMaterial")[0]->material;
@@ -66,7 +62,7 @@ TEST_F(CubeTest, InitFillsTheMeshAndSetsMaterialAndLightOnce) {
               0.0f);
     EXPECT_EQ(device.Find("LightEnable")[0]->args, (std::vector<int64_t>{0, TRUE}));
 
-    device.ClearCalls();
+    NewFrame();
     cube.Render(0.1f);
     EXPECT_EQ(device.Count("SetMaterial") + device.Count("SetLight") + device.Count("LightEnable"), 0u);
 }
@@ -77,8 +73,8 @@ TEST_F(CubeTest, MeshIsTwelveOutwardTrianglesWithDiagonalNormals) {
     const auto draws = Draws();
     ASSERT_EQ(draws.size(), 1u);
     EXPECT_EQ(draws[0]->args, (std::vector<int64_t>{D3DPT_TRIANGLELIST, 0, 12}));
-    EXPECT_EQ(draws[0]->fvf, D3DFVF_XYZ | D3DFVF_NORMAL);
-    EXPECT_EQ(draws[0]->stride, 24u);
+    EXPECT_EQ(draws[0]->state.fvf, D3DFVF_XYZ | D3DFVF_NORMAL);
+    EXPECT_EQ(draws[0]->state.stride, 24u);
     const auto v = VerticesOf<SVertexNormal>(*draws[0]);
     ASSERT_EQ(v.size(), 36u);
 
@@ -131,41 +127,32 @@ TEST_F(CubeTest, MeshIsTwelveOutwardTrianglesWithDiagonalNormals) {
 
 TEST_F(CubeTest, FirstFrameIsUnrotatedWithGreenAmbient) {
     cube.Init(640, 480);
-    device.ClearCalls();
+    NewFrame();
     cube.Render(0.5f);
 
-    EXPECT_EQ(OpSequence(),
-              "SetTexture SetRenderState SetRenderState SetRenderState SetRenderState SetRenderState "
-              "SetTextureStageState SetTextureStageState SetTextureStageState SetTextureStageState "
-              "SetTransform SetTransform SetTransform SetStreamSource SetVertexShader DrawPrimitive");
-    EXPECT_EQ(device.Find("SetTexture")[0]->object, nullptr);
-    // Ambient alpha 0, red 127, green 255, blue 128; destination blend untouched.
-    EXPECT_EQ(RenderStates(), (std::vector<std::pair<DWORD, DWORD>>{
-                                  {D3DRS_AMBIENT, 0x007FFF80u},
-                                  {D3DRS_CULLMODE, D3DCULL_CCW},
-                                  {D3DRS_LIGHTING, 1},
-                                  {D3DRS_ALPHABLENDENABLE, 0},
-                                  {D3DRS_SRCBLEND, D3DBLEND_ONE},
-                              }));
-    EXPECT_EQ(StageStates(), (std::vector<std::pair<DWORD, DWORD>>{
-                                 {D3DTSS_COLOROP, D3DTOP_DISABLE},
-                                 {D3DTSS_COLORARG1, D3DTA_DIFFUSE},
-                                 {D3DTSS_COLORARG2, D3DTA_TEXTURE},
-                                 {D3DTSS_ALPHAOP, D3DTOP_DISABLE},
-                             }));
+    const auto draws = Draws();
+    ASSERT_EQ(draws.size(), 1u);
+    const SDeviceState& state = draws[0]->state;
+    EXPECT_EQ(TextureOf(state), nullptr);
+    // Lit, opaque, outward faces only: ambient alpha 0, red 127, green 255,
+    // blue 128; the colour is the lighting's alone.
+    EXPECT_TRUE(HasRenderStates(state, {{D3DRS_AMBIENT, 0x007FFF80u},
+                                        {D3DRS_CULLMODE, D3DCULL_CCW},
+                                        {D3DRS_LIGHTING, TRUE},
+                                        {D3DRS_ALPHABLENDENABLE, FALSE},
+                                        {D3DRS_SRCBLEND, D3DBLEND_ONE}}));
+    EXPECT_EQ(state.renderStates.count(D3DRS_DESTBLEND), 0u) << "the destination blend is left as it was";
+    EXPECT_TRUE(HasStageStates(state, {{D3DTSS_COLOROP, D3DTOP_DISABLE},
+                                       {D3DTSS_COLORARG1, D3DTA_DIFFUSE},
+                                       {D3DTSS_COLORARG2, D3DTA_TEXTURE},
+                                       {D3DTSS_ALPHAOP, D3DTOP_DISABLE}}));
 
-    const auto transforms = device.Find("SetTransform");
-    ASSERT_EQ(transforms.size(), 3u);
-    EXPECT_EQ(transforms[0]->args[0], D3DTS_WORLD);
-    EXPECT_EQ(transforms[1]->args[0], D3DTS_VIEW);
-    EXPECT_EQ(transforms[2]->args[0], D3DTS_PROJECTION);
-    ExpectMatrixNear(transforms[0]->matrix, {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {-1.2f, 0.9f, 0, 1}});
+    EXPECT_TRUE(MatrixNear(TransformOf(state, D3DTS_WORLD),
+                           {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {-1.2, 0.9, 0, 1}}}, 1e-5));
     // Camera at z = -5 looking at the origin.
-    ExpectMatrixNear(transforms[1]->matrix, {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 5, 1}});
-    // 45 degrees, square aspect, depth 1 ... 100: cot(pi / 8) = 2.4142136.
-    const float q = 100.0f / 99.0f;
-    ExpectMatrixNear(transforms[2]->matrix,
-                     {{2.4142136f, 0, 0, 0}, {0, 2.4142136f, 0, 0}, {0, 0, q, 1}, {0, 0, -q, 0}});
+    EXPECT_TRUE(MatrixNear(TransformOf(state, D3DTS_VIEW),
+                           {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 5, 1}}}, 1e-5));
+    EXPECT_TRUE(MatrixNear(TransformOf(state, D3DTS_PROJECTION), SquarePerspective(), 1e-5));
 
     EXPECT_EQ(CEffectCube1::s_angle, 1.0f);
 }
@@ -175,15 +162,16 @@ TEST_F(CubeTest, TumblesAboutYThenXByTwiceTheElapsedTime) {
     cube.Render(0.5f);
     // t = 1: green trunc(127 cos 1 + 128) = 196, blue trunc(127 sin 1 + 128) = 234.
     EXPECT_EQ(FrameAmbient(0.0f), 0x007FC4EAu);
-    const D3DMATRIX world = LastTransform(D3DTS_WORLD);
+    const D3DMATRIX world = TransformOf(Draws()[0]->state, D3DTS_WORLD);
     // Rotation about Y times rotation about X, same angle, then the move.
-    const float c = static_cast<float>(std::cos(1.0));
-    const float s = static_cast<float>(std::sin(1.0));
-    ExpectMatrixNear(world, {{c, s * s, -s * c, 0}, {0, c, s, 0}, {s, -s * c, c * c, 0}, {-1.2f, 0.9f, 0, 1}});
+    const double c = std::cos(1.0);
+    const double s = std::sin(1.0);
+    EXPECT_TRUE(MatrixNear(world, {{{c, s * s, -s * c, 0}, {0, c, s, 0}, {s, -s * c, c * c, 0}, {-1.2, 0.9, 0, 1}}},
+                           1e-5));
 
     // A step of 0 changes nothing from frame to frame.
     EXPECT_EQ(FrameAmbient(0.0f), 0x007FC4EAu);
-    const D3DMATRIX again = LastTransform(D3DTS_WORLD);
+    const D3DMATRIX again = TransformOf(Draws()[0]->state, D3DTS_WORLD);
     for (int r = 0; r < 4; ++r)
         for (int k = 0; k < 4; ++k) EXPECT_EQ(again.m[r][k], world.m[r][k]);
     EXPECT_EQ(CEffectCube1::s_angle, 1.0f);

@@ -24,7 +24,7 @@ protected:
     // Draws one frame and returns the alpha of its quad (all four vertices
     // carry the same colour, black with that alpha).
     int FrameAlpha(float step) {
-        device.ClearCalls();
+        NewFrame();
         fade.Render(step);
         const auto draws = Draws();
         EXPECT_EQ(draws.size(), 1u);
@@ -41,48 +41,23 @@ protected:
 
 TEST_F(FadeTest, DrawsOneMultiplyingScreenQuad) {
     Fade(1.0f, 0.0f, 2.0f);
-    device.ClearCalls();
+    NewFrame();
     fade.Render(0.5f);
-
-    EXPECT_EQ(RenderStates(), (std::vector<std::pair<DWORD, DWORD>>{
-                                  {D3DRS_CULLMODE, D3DCULL_NONE},
-                                  {D3DRS_LIGHTING, 0},
-                                  {D3DRS_ALPHABLENDENABLE, 1},
-                                  {D3DRS_SRCBLEND, D3DBLEND_ZERO},
-                                  {D3DRS_DESTBLEND, D3DBLEND_SRCALPHA},
-                              }));
-    EXPECT_EQ(StageStates(), (std::vector<std::pair<DWORD, DWORD>>{
-                                 {D3DTSS_COLOROP, D3DTOP_DISABLE},
-                                 {D3DTSS_ALPHAOP, D3DTOP_DISABLE},
-                             }));
-    EXPECT_EQ(OpSequence(),
-              "SetRenderState SetRenderState SetRenderState SetRenderState SetRenderState "
-              "SetTextureStageState SetTextureStageState SetTransform SetTransform SetTransform "
-              "SetStreamSource SetVertexShader DrawPrimitive");
-
-    const auto transforms = device.Find("SetTransform");
-    ASSERT_EQ(transforms.size(), 3u);
-    EXPECT_EQ(transforms[0]->args[0], D3DTS_WORLD);
-    EXPECT_EQ(transforms[1]->args[0], D3DTS_VIEW);
-    EXPECT_EQ(transforms[2]->args[0], D3DTS_PROJECTION);
-    for (int t = 0; t < 2; ++t)
-        for (int r = 0; r < 4; ++r)
-            for (int c = 0; c < 4; ++c) EXPECT_EQ(transforms[t]->matrix.m[r][c], r == c ? 1.0f : 0.0f);
-    // 640 x 480 orthographic, depth -1 ... 1.
-    const D3DMATRIX projection = transforms[2]->matrix;
-    EXPECT_FLOAT_EQ(projection._11, 2.0f / 640.0f);
-    EXPECT_FLOAT_EQ(projection._22, 2.0f / 480.0f);
-    EXPECT_FLOAT_EQ(projection._33, -0.5f);
-    EXPECT_FLOAT_EQ(projection._43, 0.5f);
-    EXPECT_FLOAT_EQ(projection._44, 1.0f);
 
     const auto draws = Draws();
     ASSERT_EQ(draws.size(), 1u);
-    EXPECT_EQ(draws[0]->args, (std::vector<int64_t>{D3DPT_TRIANGLEFAN, 0, 2}));
-    EXPECT_EQ(draws[0]->fvf, D3DFVF_XYZ | D3DFVF_DIFFUSE);
-    EXPECT_EQ(draws[0]->stride, 16u);
+    const SRecordedCall& quad = *draws[0];
+    // dest = dest x source alpha, from the vertex colour alone.
+    EXPECT_TRUE(HasRenderStates(quad.state, kUnlitNoCull));
+    EXPECT_TRUE(HasRenderStates(quad.state, Blend(D3DBLEND_ZERO, D3DBLEND_SRCALPHA)));
+    EXPECT_TRUE(HasStageStates(quad.state, kUntextured));
+    EXPECT_TRUE(IsFlatSpace(quad.state, 640, 480));
+
+    EXPECT_EQ(quad.args, (std::vector<int64_t>{D3DPT_TRIANGLEFAN, 0, 2}));
+    EXPECT_EQ(quad.state.fvf, D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    EXPECT_EQ(quad.state.stride, 16u);
     // Twice the screen each way; 0.75 of 255 is 191.25.
-    const auto vertices = VerticesOf<SVertexColor>(*draws[0]);
+    const auto vertices = VerticesOf<SVertexColor>(quad);
     const float expected[4][2] = {{640, 480}, {640, -480}, {-640, -480}, {-640, 480}};
     ASSERT_EQ(vertices.size(), 4u);
     for (int k = 0; k < 4; ++k) {

@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <map>
+#include <set>
 #include <string>
 
 #include "tests/effects/effect_fixture.h"
@@ -36,20 +37,17 @@ protected:
             names[created->object] = kPictures[created->args[0] - 2];
         names[nullptr] = "none";
     }
-    // Each draw with the picture bound for it.
+    // Each draw with the picture it was drawn with.
     std::vector<SQuad> Quads() const {
         std::vector<SQuad> quads;
-        std::string bound = "unset";
-        for (const SRecordedCall& call : device.calls) {
-            if (call.op == "SetTexture") bound = names.at(call.object);
-            if (call.op == "DrawPrimitive") quads.push_back({bound, VerticesOf<SVertexColorUV>(call)});
-        }
+        for (const SRecordedCall* draw : Draws())
+            quads.push_back({names.at(TextureOf(draw->state)), VerticesOf<SVertexColorUV>(*draw)});
         return quads;
     }
     // One frame at clock t with no time passing.
     std::vector<SQuad> FrameAt(float t) {
         CEffectIntro::s_time = t;
-        device.ClearCalls();
+        NewFrame();
         intro.Render(0.0f);
         return Quads();
     }
@@ -82,41 +80,29 @@ TEST_F(IntroTest, InitLoadsSevenPicturesAndOneQuad) {
     EXPECT_EQ(Draws().size(), 0u);
 }
 
-TEST_F(IntroTest, FirstFrameShowsTheBackgroundOnly) {
+// Pictures: texture x diffuse with the vertex alpha passed through,
+// filtered, unlit.
+void ExpectPictureStates(const SDeviceState& state) {
+    EXPECT_TRUE(HasStageStates(state, Modulate(D3DTA_DIFFUSE, D3DTA_TEXTURE, D3DTOP_DISABLE)));
+    EXPECT_TRUE(HasStageStates(state, kLinearFiltering));
+    EXPECT_TRUE(HasRenderStates(state, kUnlitNoCull));
+}
+// Captions are added, weighted by the quad's alpha.
+const States kAdded = Blend(D3DBLEND_SRCALPHA, D3DBLEND_ONE);
+
+TEST_F(IntroTest, FirstFrameShowsTheOpaqueBackgroundOnly) {
     InitWithPictures();
-    device.ClearCalls();
+    NewFrame();
     intro.Render(0.25f);
     EXPECT_EQ(CEffectIntro::s_time, 0.25f);
 
-    EXPECT_EQ(OpSequence(), "SetTransform SetTransform SetTransform "
-                            "SetTextureStageState SetTextureStageState SetTextureStageState SetTextureStageState "
-                            "SetTextureStageState SetTextureStageState SetRenderState SetRenderState SetRenderState "
-                            "SetTexture SetStreamSource SetVertexShader DrawPrimitive");
-    EXPECT_EQ(StageStates(), (States{{D3DTSS_COLOROP, D3DTOP_MODULATE},
-                                     {D3DTSS_COLORARG1, D3DTA_DIFFUSE},
-                                     {D3DTSS_COLORARG2, D3DTA_TEXTURE},
-                                     {D3DTSS_ALPHAOP, D3DTOP_DISABLE},
-                                     {D3DTSS_MAGFILTER, D3DTEXF_LINEAR},
-                                     {D3DTSS_MINFILTER, D3DTEXF_LINEAR}}));
-    EXPECT_EQ(RenderStates(),
-              (States{{D3DRS_CULLMODE, D3DCULL_NONE}, {D3DRS_LIGHTING, FALSE}, {D3DRS_ALPHABLENDENABLE, FALSE}}));
-
-    const auto transforms = device.Find("SetTransform");
-    ASSERT_EQ(transforms.size(), 3u);
-    EXPECT_EQ(transforms[0]->args[0], D3DTS_WORLD);
-    EXPECT_EQ(transforms[1]->args[0], D3DTS_VIEW);
-    EXPECT_EQ(transforms[2]->args[0], D3DTS_PROJECTION);
-    // Pixels of the 640 x 480 space, origin at the centre.
-    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    const float ortho[16] = {2 / 640.0f, 0, 0, 0, 0, 2 / 480.0f, 0, 0, 0, 0, -0.5f, 0, 0, 0, 0.5f, 1};
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(transforms[0]->matrix.m[i / 4][i % 4], identity[i]) << "world element " << i;
-        EXPECT_EQ(transforms[1]->matrix.m[i / 4][i % 4], identity[i]) << "view element " << i;
-        EXPECT_FLOAT_EQ(transforms[2]->matrix.m[i / 4][i % 4], ortho[i]) << "projection element " << i;
-    }
-
     const auto draws = Draws();
     ASSERT_EQ(draws.size(), 1u);
+    const SDeviceState& state = draws[0]->state;
+    ExpectPictureStates(state);
+    EXPECT_TRUE(HasRenderStates(state, {{D3DRS_ALPHABLENDENABLE, FALSE}}));
+    // Pixels of the 640 x 480 space, origin at the centre.
+    EXPECT_TRUE(IsFlatSpace(state, 640, 480));
     EXPECT_EQ(draws[0]->args, (std::vector<int64_t>{D3DPT_TRIANGLEFAN, 0, 2}));
     const auto quads = Quads();
     EXPECT_EQ(quads[0].picture, "snowflake");
@@ -165,32 +151,24 @@ TEST_F(IntroTest, ScheduleFadesCaptionsInAndOut) {
             drawn.emplace_back(quad.picture, quad.corners[0].colour);
         }
         EXPECT_EQ(drawn, step.quads) << "t = " << step.t;
-        // The three transforms are set on every frame, drawn or not.
-        EXPECT_EQ(device.Count("SetTransform"), 3u) << "t = " << step.t;
+        // The flat space is set on every frame, drawn or not.
+        EXPECT_TRUE(IsFlatSpace(device.State(), 640, 480)) << "t = " << step.t;
     }
 }
 
-TEST_F(IntroTest, CaptionsBlendAdditivelyInTheirBoxes) {
+TEST_F(IntroTest, CaptionsAreAddedInTheirBoxesOverTheOpaqueBackground) {
     InitWithPictures();
 
     auto quads = FrameAt(12.75f);
     ASSERT_EQ(quads.size(), 3u);
-    EXPECT_EQ(RenderStates(), (States{{D3DRS_CULLMODE, D3DCULL_NONE},
-                                      {D3DRS_LIGHTING, FALSE},
-                                      {D3DRS_ALPHABLENDENABLE, FALSE},
-                                      {D3DRS_ALPHABLENDENABLE, TRUE},
-                                      {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-                                      {D3DRS_DESTBLEND, D3DBLEND_ONE},
-                                      {D3DRS_ALPHABLENDENABLE, TRUE},
-                                      {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-                                      {D3DRS_DESTBLEND, D3DBLEND_ONE}}));
-    ExpectBox(quads[1], -330, 150, 0, 140);
-    ExpectBox(quads[2], -330, 150, 0, 140);
-    // Each caption quad follows its own blend states.
-    const std::string ops = OpSequence();
-    EXPECT_NE(ops.find("SetRenderState SetRenderState SetRenderState SetTexture SetStreamSource SetVertexShader "
-                       "DrawPrimitive SetRenderState SetRenderState SetRenderState SetTexture"),
-              std::string::npos);
+    const auto draws = Draws();
+    EXPECT_TRUE(HasRenderStates(draws[0]->state, {{D3DRS_ALPHABLENDENABLE, FALSE}}));
+    for (int i = 1; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        ExpectPictureStates(draws[i]->state);
+        EXPECT_TRUE(HasRenderStates(draws[i]->state, kAdded));
+        ExpectBox(quads[i], -330, 150, 0, 140);
+    }
 
     quads = FrameAt(19.25f);
     ASSERT_EQ(quads.size(), 3u);
@@ -202,23 +180,20 @@ TEST_F(IntroTest, CaptionsBlendAdditivelyInTheirBoxes) {
     quads = FrameAt(26.5f);
     ASSERT_EQ(quads.size(), 1u);
     ExpectBox(quads[0], -320, 320, -240, 240);
-    EXPECT_EQ(StageStates().size(), 6u);
-    EXPECT_EQ(RenderStates(), (States{{D3DRS_CULLMODE, D3DCULL_NONE},
-                                      {D3DRS_LIGHTING, FALSE},
-                                      {D3DRS_ALPHABLENDENABLE, TRUE},
-                                      {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-                                      {D3DRS_DESTBLEND, D3DBLEND_ONE}}));
+    const SDeviceState& closing = Draws()[0]->state;
+    ExpectPictureStates(closing);
+    EXPECT_TRUE(HasRenderStates(closing, kAdded));
 }
 
 TEST_F(IntroTest, ClockIsReadOnEntryAndAdvancedAfterDrawing) {
     InitWithPictures();
     CEffectIntro::s_time = 11.25f;
-    device.ClearCalls();
+    NewFrame();
     intro.Render(0.5f);
     EXPECT_EQ(Quads().size(), 1u);
     EXPECT_EQ(CEffectIntro::s_time, 11.75f);
 
-    device.ClearCalls();
+    NewFrame();
     intro.Render(0.0f);
     const auto quads = Quads();
     ASSERT_EQ(quads.size(), 2u);
@@ -229,15 +204,13 @@ TEST_F(IntroTest, ClockIsReadOnEntryAndAdvancedAfterDrawing) {
 
 TEST_F(IntroTest, TriggerLeavesTheCircleBound) {
     InitWithPictures();
-    device.ClearCalls();
+    NewFrame();
     EXPECT_EQ(intro.Trigger(), 0);
-    EXPECT_EQ(OpSequence(), "SetTexture SetTexture SetTexture");
-    std::vector<std::string> bound;
-    for (const SRecordedCall* call : device.Find("SetTexture")) {
-        EXPECT_EQ(call->args[0], 0);
-        bound.push_back(names[call->object]);
-    }
-    EXPECT_EQ(bound, (std::vector<std::string>{"quelrate", "moonshade", "circle"}));
+    std::set<std::string> bound;
+    for (const void* texture : TexturesBound()) bound.insert(names[texture]);
+    EXPECT_EQ(bound, (std::set<std::string>{"quelrate", "moonshade", "circle"}));
+    EXPECT_EQ(names[TextureOf(device.State())], "circle");
+    EXPECT_TRUE(Draws().empty());
 }
 
 TEST_F(IntroTest, MissingPicturesBindNoTexture) {

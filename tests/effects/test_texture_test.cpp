@@ -1,8 +1,9 @@
 #include "effects/test_texture.h"
 
 #include <cmath>
+#include <set>
+#include <vector>
 
-#include "runtime/random.h"
 #include "tests/effects/effect_fixture.h"
 
 namespace {
@@ -43,7 +44,7 @@ D3DCOLOR ParticleColour(int i, float time) {
     return 0x907F0000u | static_cast<D3DCOLOR>(green << 8) | static_cast<D3DCOLOR>(blue);
 }
 
-TEST_F(TestTextureTest, InitLoadsPicturesAndDrawsThreeRandomsPerParticle) {
+TEST_F(TestTextureTest, InitPlacesEachParticleFromThreeValuesOfTheGenerator) {
     WritePictures();
     effect.Init(640, 480);
 
@@ -53,99 +54,87 @@ TEST_F(TestTextureTest, InitLoadsPicturesAndDrawsThreeRandomsPerParticle) {
     EXPECT_EQ(buffers[0]->args[0], 400 * 24);  // sprites
     EXPECT_EQ(buffers[1]->args[0], 4 * 24);    // background
 
-    // 300 draws used: the next value is the generator's 301st.
-    uint32_t state = 1;
-    for (int k = 0; k < 301; ++k) state = state * 214013u + 2531011u;
-    EXPECT_EQ(DemoRand(), static_cast<int>((state >> 16) & 0x7FFF));
+    // 300 values used: the generator goes on from its 301st.
+    const std::vector<int> next = NextRandomValues(3);
+    EXPECT_EQ(next, RandomValuesFromStart(300, 3));
+
+    // Particle i takes x, y and half-size from values 3i, 3i + 1 and 3i + 2,
+    // as fractions of 32768; the first frame, at running time 0, moves it
+    // by (sin 3i + 1.5 cos i, 2 cos 1.43234i).
+    const std::vector<int> values = RandomValuesFromStart(0, 300);
+    NewFrame();
+    effect.Render(0.0f);
+    const auto draws = Draws();
+    ASSERT_EQ(draws.size(), 101u);
+    for (int i = 0; i < 100; ++i) {
+        SCOPED_TRACE(i);
+        const double x = (values[3 * i] / 32768.0 - 0.5) * 640 + std::sin(3.0 * i) + 1.5 * std::cos(i);
+        const double y = (values[3 * i + 1] / 32768.0 - 0.5) * 480 + 2 * std::cos(1.43234 * i);
+        const SSquare square = SquareOf(*draws[1 + i]);
+        EXPECT_NEAR(square.x, x, 1e-3);
+        EXPECT_NEAR(square.y, y, 1e-3);
+        EXPECT_NEAR(square.s, values[3 * i + 2] / 32768.0 * 80 + 20, 1e-4);
+        EXPECT_GE(square.s, 20.0f);
+        EXPECT_LT(square.s, 100.0f);
+    }
 }
 
-TEST_F(TestTextureTest, FirstFrameDrawsBackgroundThenHundredGlowingSprites) {
+TEST_F(TestTextureTest, FirstFrameDrawsTheFaintBackgroundThenHundredGlowingSprites) {
     WritePictures();
     effect.Init(640, 480);
-    const auto textures = CreatedTextures();
+    const auto textures = CreatedTextures();  // the flare, the background
     ASSERT_EQ(textures.size(), 2u);
-    device.ClearCalls();
+    NewFrame();
     const float d = 0.25f;
     effect.Render(d);
 
-    EXPECT_EQ(StageStates(), (std::vector<std::pair<DWORD, DWORD>>{
-                                 {D3DTSS_COLOROP, D3DTOP_MODULATE},
-                                 {D3DTSS_COLORARG1, D3DTA_DIFFUSE},
-                                 {D3DTSS_COLORARG2, D3DTA_TEXTURE},
-                                 {D3DTSS_ALPHAOP, D3DTOP_BLENDDIFFUSEALPHA},
-                                 {D3DTSS_MAGFILTER, D3DTEXF_LINEAR},
-                                 {D3DTSS_MINFILTER, D3DTEXF_LINEAR},
-                             }));
-    // Blended background, then additive sprites; the latter stay set.
-    EXPECT_EQ(RenderStates(), (std::vector<std::pair<DWORD, DWORD>>{
-                                  {D3DRS_CULLMODE, D3DCULL_NONE},
-                                  {D3DRS_LIGHTING, 0},
-                                  {D3DRS_ALPHABLENDENABLE, 1},
-                                  {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-                                  {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
-                                  {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-                                  {D3DRS_DESTBLEND, D3DBLEND_ONE},
-                              }));
-    std::string ops =
-        "SetTextureStageState SetTextureStageState SetTextureStageState SetTextureStageState "
-        "SetTextureStageState SetTextureStageState SetRenderState SetRenderState SetRenderState "
-        "SetRenderState SetRenderState SetTransform SetTransform SetTransform SetTexture "
-        "SetStreamSource SetVertexShader DrawPrimitive SetRenderState SetRenderState SetTexture";
-    for (int i = 0; i < 100; ++i) ops += " SetStreamSource SetVertexShader DrawPrimitive";
-    EXPECT_EQ(OpSequence(), ops);
-    EXPECT_EQ(BoundTextures(), (std::vector<const void*>{textures[1], textures[0]}));
-
-    const auto transforms = device.Find("SetTransform");
-    ASSERT_EQ(transforms.size(), 3u);
-    EXPECT_EQ(transforms[0]->args[0], D3DTS_WORLD);
-    EXPECT_EQ(transforms[1]->args[0], D3DTS_VIEW);
-    EXPECT_EQ(transforms[2]->args[0], D3DTS_PROJECTION);
-    const D3DMATRIX world = LastTransform(D3DTS_WORLD);
-    const D3DMATRIX view = LastTransform(D3DTS_VIEW);
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) {
-            EXPECT_EQ(world.m[r][c], r == c ? 1.0f : 0.0f);
-            EXPECT_EQ(view.m[r][c], r == c ? 1.0f : 0.0f);
-        }
-    const D3DMATRIX projection = LastTransform(D3DTS_PROJECTION);
-    EXPECT_FLOAT_EQ(projection._11, 2.0f / 640.0f);
-    EXPECT_FLOAT_EQ(projection._22, 2.0f / 480.0f);
-    EXPECT_FLOAT_EQ(projection._33, -0.5f);
-    EXPECT_FLOAT_EQ(projection._43, 0.5f);
-
     const auto draws = Draws();
     ASSERT_EQ(draws.size(), 101u);
-    // The background square: half-size 320 around (0, -50), grey 144 at alpha 16.
-    EXPECT_EQ(draws[0]->args, (std::vector<int64_t>{D3DPT_TRIANGLEFAN, 0, 2}));
-    EXPECT_EQ(draws[0]->fvf, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
-    const auto background = VerticesOf<SVertexColorUV>(*draws[0]);
-    ASSERT_EQ(background.size(), 4u);
-    const float corners[4][4] = {{-320, -370, 0, 0}, {320, -370, 1, 0}, {320, 270, 1, 1}, {-320, 270, 0, 1}};
-    for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(background[k].x, corners[k][0]);
-        EXPECT_EQ(background[k].y, corners[k][1]);
-        EXPECT_EQ(background[k].z, 0.0f);
-        EXPECT_EQ(background[k].u, corners[k][2]);
-        EXPECT_EQ(background[k].v, corners[k][3]);
-        EXPECT_EQ(background[k].colour, 0x10909090u);
+    // Everything unlit in the flat space: colour = texture x diffuse, the
+    // alpha blended by the diffuse alpha, filtered.
+    for (const SRecordedCall* draw : draws) {
+        EXPECT_TRUE(HasStageStates(draw->state, Modulate(D3DTA_DIFFUSE, D3DTA_TEXTURE, D3DTOP_BLENDDIFFUSEALPHA)));
+        EXPECT_TRUE(HasStageStates(draw->state, kLinearFiltering));
+        EXPECT_TRUE(HasRenderStates(draw->state, kUnlitNoCull));
+        EXPECT_TRUE(IsFlatSpace(draw->state, 640, 480));
+        EXPECT_EQ(draw->state.fvf, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     }
 
-    // One fan per sprite, four vertices apart.
-    for (int i = 0; i < 100; ++i) {
-        EXPECT_EQ(draws[1 + i]->args, (std::vector<int64_t>{D3DPT_TRIANGLEFAN, 4 * i, 2}));
-        EXPECT_EQ(SquareOf(*draws[1 + i]).colour, ParticleColour(i, d)) << "particle " << i;
-    }
-    // Particle 0 came from the draws 41, 18467, 6334 and has moved once.
-    const SSquare first = SquareOf(*draws[1]);
-    EXPECT_NEAR(first.x, -319.19921875 + std::sin(d) + 1.5 * std::cos(d), 1e-4);
-    EXPECT_NEAR(first.y, 30.5126953125 + 2 * std::cos(d), 1e-4);
-    EXPECT_NEAR(first.s, 35.4638671875, 1e-5);
-    const auto sprite = VerticesOf<SVertexColorUV>(*draws[1]);
-    ASSERT_EQ(sprite.size(), 4u);
+    // First the background, blended over what lies below: half-size 320
+    // around (0, -50), grey 144 at alpha 16.
+    const SRecordedCall& background = *draws[0];
+    EXPECT_TRUE(HasRenderStates(background.state, Blend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA)));
+    EXPECT_EQ(TextureOf(background.state), textures[1]);
+    EXPECT_EQ(background.args, (std::vector<int64_t>{D3DPT_TRIANGLEFAN, 0, 2}));
+    const auto corners = VerticesOf<SVertexColorUV>(background);
+    ASSERT_EQ(corners.size(), 4u);
+    const float expected[4][4] = {{-320, -370, 0, 0}, {320, -370, 1, 0}, {320, 270, 1, 1}, {-320, 270, 0, 1}};
     for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(sprite[k].u, corners[k][2]);
-        EXPECT_EQ(sprite[k].v, corners[k][3]);
+        EXPECT_EQ(corners[k].x, expected[k][0]);
+        EXPECT_EQ(corners[k].y, expected[k][1]);
+        EXPECT_EQ(corners[k].z, 0.0f);
+        EXPECT_EQ(corners[k].u, expected[k][2]);
+        EXPECT_EQ(corners[k].v, expected[k][3]);
+        EXPECT_EQ(corners[k].colour, 0x10909090u);
     }
+
+    // Then the flare added once per sprite, a fan each, four vertices apart.
+    for (int i = 0; i < 100; ++i) {
+        SCOPED_TRACE(i);
+        const SRecordedCall& sprite = *draws[1 + i];
+        EXPECT_TRUE(HasRenderStates(sprite.state, Blend(D3DBLEND_SRCALPHA, D3DBLEND_ONE)));
+        EXPECT_EQ(TextureOf(sprite.state), textures[0]);
+        EXPECT_EQ(sprite.args, (std::vector<int64_t>{D3DPT_TRIANGLEFAN, 4 * i, 2}));
+        EXPECT_EQ(SquareOf(sprite).colour, ParticleColour(i, d));
+        const auto square = VerticesOf<SVertexColorUV>(sprite);
+        ASSERT_EQ(square.size(), 4u);
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(square[k].u, expected[k][2]);
+            EXPECT_EQ(square[k].v, expected[k][3]);
+        }
+    }
+    // The additive blend stays for the layers after.
+    EXPECT_TRUE(HasRenderStates(device.State(), Blend(D3DBLEND_SRCALPHA, D3DBLEND_ONE)));
 }
 
 TEST_F(TestTextureTest, SpritesMoveEveryFrameWhateverTheStep) {
@@ -157,7 +146,7 @@ TEST_F(TestTextureTest, SpritesMoveEveryFrameWhateverTheStep) {
     effect.Render(0.0f);
     const SSquare once = SquareOf(*Draws()[1]);
     EXPECT_EQ(once.colour, 0x907FC080u);
-    device.ClearCalls();
+    NewFrame();
     effect.Render(0.0f);
     const SSquare twice = SquareOf(*Draws()[1]);
     EXPECT_NEAR(twice.x - once.x, 1.5, 1e-4);
@@ -188,19 +177,24 @@ TEST_F(TestTextureTest, TriggerLeavesTheBackgroundBound) {
     const auto textures = CreatedTextures();
     ASSERT_EQ(textures.size(), 2u);
     ASSERT_NE(textures[0], nullptr);
-    device.ClearCalls();
+    NewFrame();
     effect.Trigger();
-    EXPECT_EQ(OpSequence(), "SetTexture SetTexture");
-    EXPECT_EQ(BoundTextures(), (std::vector<const void*>{textures[0], textures[1]}));
+    EXPECT_EQ(TexturesBound(), (std::set<const void*>{textures[0], textures[1]}));
+    EXPECT_EQ(TextureOf(device.State()), textures[1]);
+    EXPECT_TRUE(Draws().empty());
 }
 
 TEST_F(TestTextureTest, MissingPicturesBindNoTexture) {
     effect.Init(640, 480);
     EXPECT_EQ(device.Count("CreateTexture"), 0u);
+    NewFrame();
     effect.Trigger();
+    EXPECT_EQ(TextureOf(device.State()), nullptr);
+    NewFrame();
     effect.Render(0.1f);
-    EXPECT_EQ(BoundTextures(), (std::vector<const void*>(4, nullptr)));
-    EXPECT_EQ(Draws().size(), 101u);
+    const auto draws = Draws();
+    EXPECT_EQ(draws.size(), 101u);
+    for (const SRecordedCall* draw : draws) EXPECT_EQ(TextureOf(draw->state), nullptr);
 }
 
 }  // namespace

@@ -16,8 +16,8 @@ struct SCorner {
 
 void ExpectQuad(const SRecordedCall& draw, const SCorner (&expected)[4]) {
     EXPECT_EQ(draw.args, (std::vector<int64_t>{D3DPT_TRIANGLEFAN, 0, 2}));
-    EXPECT_EQ(draw.stride, 24u);
-    EXPECT_EQ(draw.fvf, 0x142u);
+    EXPECT_EQ(draw.state.stride, 24u);
+    EXPECT_EQ(draw.state.fvf, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     const auto vertices = VerticesOf<SVertexColorUV>(draw);
     ASSERT_EQ(vertices.size(), 4u);
     for (int i = 0; i < 4; ++i) {
@@ -51,7 +51,7 @@ protected:
         spinner = static_cast<IDirect3DTexture8*>(const_cast<void*>(creates[0]->object));
         target = static_cast<IDirect3DTexture8*>(const_cast<void*>(creates[1]->object));
         copy = static_cast<IDirect3DTexture8*>(const_cast<void*>(creates[2]->object));
-        device.ClearCalls();
+        NewFrame();
     }
 
     CEffectZoomBlur effect;
@@ -74,10 +74,6 @@ TEST_F(ZoomBlurTest, InitMakesItsPicturesAndClearsTheTargetToOpaqueBlack) {
     ASSERT_EQ(buffers.size(), 1u);
     EXPECT_EQ(buffers[0]->args[0], 4 * 24);
 
-    const std::string ops = OpSequence();
-    EXPECT_NE(ops.find("CreateVertexBuffer GetRenderTarget SetRenderTarget Clear SetRenderTarget Release Release"),
-              std::string::npos)
-        << ops;
     const auto targets = device.Find("SetRenderTarget");
     ASSERT_EQ(targets.size(), 2u);
     auto* cleared = static_cast<IDirect3DSurface8*>(const_cast<void*>(targets[0]->object));
@@ -92,6 +88,7 @@ TEST_F(ZoomBlurTest, InitMakesItsPicturesAndClearsTheTargetToOpaqueBlack) {
     EXPECT_EQ(clears[0]->z, 1.0f);
     EXPECT_EQ(targets[1]->object, device.BackBuffer());
     EXPECT_EQ(targets[1]->object2, nullptr);
+    EXPECT_EQ(device.State().target, device.BackBuffer());
 
     // Both surfaces went back: only the three textures and the buffer remain.
     EXPECT_EQ(CRecordingDevice::LiveObjects(), liveBefore + 4);
@@ -109,87 +106,67 @@ TEST_F(ZoomBlurTest, QuarterTurnFrameFeedsLastPictureBackAndAddsItToTheScreen) {
 
     const int liveBefore = CRecordingDevice::LiveObjects();
     const ULONG backBufferRefs = RefsOf(device.BackBuffer());
-    device.ClearCalls();
+    NewFrame();
     const float t = static_cast<float>(kPi / 2);
     CEffectZoomBlur::s_time = t;
     EXPECT_EQ(effect.Render(0.02f), 0);
     EXPECT_EQ(CEffectZoomBlur::s_time, t + 0.02f);
 
-    const char* ts = "SetTextureStageState ";
-    std::string stage;
-    for (int i = 0; i < 6; ++i) stage += ts;
-    const std::string draw = "SetStreamSource SetVertexShader DrawPrimitive ";
-    const std::string flat = "SetTransform SetTransform SetTransform ";
-    EXPECT_EQ(OpSequence() + " ",
-              "GetRenderTarget CopyRects SetRenderTarget " + flat + stage +
-                  "SetRenderState SetRenderState SetTransform "
-                  "SetRenderState SetRenderState SetRenderState SetTexture " + draw +
-                  "SetTransform SetRenderState SetRenderState SetRenderState SetTexture " + draw +
-                  "SetRenderTarget " + flat + stage +
-                  "SetRenderState SetRenderState SetRenderState SetRenderState SetRenderState SetTexture " +
-                  draw + "Release Release Release ");
-
-    const std::vector<std::pair<DWORD, DWORD>> stageStates = {{1, 4}, {2, 0}, {3, 2}, {4, 12}, {16, 2}, {17, 2}};
-    std::vector<std::pair<DWORD, DWORD>> twice = stageStates;
-    twice.insert(twice.end(), stageStates.begin(), stageStates.end());
-    EXPECT_EQ(StageStates(), twice);
-    EXPECT_EQ(RenderStates(), (std::vector<std::pair<DWORD, DWORD>>{
-                                  {22, 1}, {137, 0},            // into the target
-                                  {27, 1}, {19, 5}, {20, 5},    // feedback: both weighted by source alpha
-                                  {27, 1}, {19, 2}, {20, 2},    // spinner: added
-                                  {22, 1}, {137, 0}, {27, 1}, {19, 2}, {20, 2}}));  // screen: added
-
-    // World, view, projection; the zoom; the spinner's turn; then flat again.
-    const auto transforms = device.Find("SetTransform");
-    ASSERT_EQ(transforms.size(), 8u);
-    const DWORD states[8] = {256, 2, 3, 256, 256, 256, 2, 3};
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(transforms[i]->args[0], states[i]) << i;
-    for (int i : {2, 7}) {
-        const D3DMATRIX& ortho = transforms[i]->matrix;
-        EXPECT_FLOAT_EQ(ortho._11, 2.0f / 640);
-        EXPECT_FLOAT_EQ(ortho._22, 2.0f / 480);
-        EXPECT_FLOAT_EQ(ortho._33, -0.5f);
-        EXPECT_FLOAT_EQ(ortho._43, 0.5f);
-        EXPECT_FLOAT_EQ(ortho._44, 1.0f);
-    }
-    for (int i : {0, 1, 5, 6})
-        for (int r = 0; r < 4; ++r)
-            for (int c = 0; c < 4; ++c) EXPECT_EQ(transforms[i]->matrix.m[r][c], r == c ? 1.0f : 0.0f);
-    const D3DMATRIX& zoom = transforms[3]->matrix;
-    EXPECT_EQ(zoom._11, 1.15f);
-    EXPECT_EQ(zoom._22, 1.15f);
-    EXPECT_EQ(zoom._33, 1.15f);
-    EXPECT_EQ(zoom._44, 1.0f);
-    const D3DMATRIX& turn = transforms[4]->matrix;  // a quarter turn: x maps to y
-    EXPECT_NEAR(turn._11, 0.0f, 1e-6);
-    EXPECT_NEAR(turn._12, 1.0f, 1e-6);
-    EXPECT_NEAR(turn._21, -1.0f, 1e-6);
-    EXPECT_NEAR(turn._22, 0.0f, 1e-6);
-
-    EXPECT_EQ(BoundTextures(), (std::vector<const void*>{copy, spinner, target}));
     const auto draws = Draws();
     ASSERT_EQ(draws.size(), 3u);
-    // sin t = 1: half-width 640 / 2.5 = 256; half the height 240.
-    ExpectQuad(*draws[0], {{-256, -240, 0, 1}, {256, -240, 1, 1}, {256, 240, 1, 0}, {-256, 240, 0, 0}});
-    // The spinner: a box of half the screen's width and height.
-    ExpectQuad(*draws[1], {{-160, -120, 0, 1}, {160, -120, 1, 1}, {160, 120, 1, 0}, {-160, 120, 0, 0}});
-    // The screen: the whole target, v = 1 at the top.
-    ExpectQuad(*draws[2], {{-320, 240, 0, 1}, {320, 240, 1, 1}, {320, -240, 1, 0}, {-320, -240, 0, 0}});
-
-    // The copy of the target went to the copy texture; drawing moved into
-    // the target and back to the back buffer.
     const auto copies = device.Find("CopyRects");
     ASSERT_EQ(copies.size(), 1u);
+    // Last frame's picture is copied before anything is drawn into it.
+    EXPECT_LT(copies[0], draws[0]);
+    const void* targetSurface = copies[0]->object;
+
+    // Unlit pictures in the layer's flat projection: texture x diffuse, the
+    // alpha blending texture alpha towards the vertex alpha, filtered.
+    for (const SRecordedCall* draw : draws) {
+        EXPECT_TRUE(HasStageStates(draw->state, Modulate(D3DTA_DIFFUSE, D3DTA_TEXTURE, D3DTOP_BLENDDIFFUSEALPHA)));
+        EXPECT_TRUE(HasStageStates(draw->state, kLinearFiltering));
+        EXPECT_TRUE(HasRenderStates(draw->state, kUnlitNoCull));
+        EXPECT_TRUE(MatrixNear(TransformOf(draw->state, D3DTS_VIEW), Identity(), 0));
+        EXPECT_TRUE(MatrixNear(TransformOf(draw->state, D3DTS_PROJECTION), Ortho(640, 480), 1e-7));
+    }
+
+    // Into the target: last frame's picture zoomed, both it and what it
+    // covers weighted by its alpha. sin t = 1: half-width 640 / 2.5 = 256;
+    // half the height 240.
+    const SRecordedCall& feedback = *draws[0];
+    EXPECT_EQ(feedback.state.target, targetSurface);
+    EXPECT_EQ(TextureOf(feedback.state), copy);
+    EXPECT_TRUE(HasRenderStates(feedback.state, Blend(D3DBLEND_SRCALPHA, D3DBLEND_SRCALPHA)));
+    EXPECT_TRUE(MatrixNear(TransformOf(feedback.state, D3DTS_WORLD),
+                           {{{1.15, 0, 0, 0}, {0, 1.15, 0, 0}, {0, 0, 1.15, 0}, {0, 0, 0, 1}}}, 1e-6));
+    ExpectQuad(feedback, {{-256, -240, 0, 1}, {256, -240, 1, 1}, {256, 240, 1, 0}, {-256, 240, 0, 0}});
+
+    // The spinner added there, a box of half the screen's width and height
+    // turned by t: a quarter turn maps x to y.
+    const SRecordedCall& spinnerDraw = *draws[1];
+    EXPECT_EQ(spinnerDraw.state.target, targetSurface);
+    EXPECT_EQ(TextureOf(spinnerDraw.state), spinner);
+    EXPECT_TRUE(HasRenderStates(spinnerDraw.state, Blend(D3DBLEND_ONE, D3DBLEND_ONE)));
+    EXPECT_TRUE(MatrixNear(TransformOf(spinnerDraw.state, D3DTS_WORLD),
+                           {{{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}}, 1e-6));
+    ExpectQuad(spinnerDraw, {{-160, -120, 0, 1}, {160, -120, 1, 1}, {160, 120, 1, 0}, {-160, 120, 0, 0}});
+
+    // Then the whole target added over the screen, v = 1 at the top.
+    const SRecordedCall& screen = *draws[2];
+    EXPECT_EQ(screen.state.target, device.BackBuffer());
+    EXPECT_EQ(TextureOf(screen.state), target);
+    EXPECT_TRUE(HasRenderStates(screen.state, Blend(D3DBLEND_ONE, D3DBLEND_ONE)));
+    EXPECT_TRUE(IsFlatSpace(screen.state, 640, 480));
+    ExpectQuad(screen, {{-320, 240, 0, 1}, {320, 240, 1, 1}, {320, -240, 1, 0}, {-320, -240, 0, 0}});
+
+    // The whole target went to the copy texture; the frame ends drawing to
+    // the screen, and no target came with a depth surface.
     EXPECT_EQ(copies[0]->args, (std::vector<int64_t>{0, 1, 1}));
     EXPECT_EQ(std::memcmp(CRecordingDevice::Pixels(copy).data(), CRecordingDevice::Pixels(target).data(), 256 * 4),
               0);
     EXPECT_EQ(CRecordingDevice::Pixels(copy)[5], 35);
-    const auto targets = device.Find("SetRenderTarget");
-    ASSERT_EQ(targets.size(), 2u);
-    EXPECT_EQ(targets[0]->object, copies[0]->object);
-    EXPECT_EQ(targets[0]->object2, nullptr);
-    EXPECT_EQ(targets[1]->object, device.BackBuffer());
-    EXPECT_EQ(targets[1]->object2, nullptr);
+    EXPECT_EQ(device.State().target, device.BackBuffer());
+    for (const SRecordedCall* set : device.Find("SetRenderTarget")) EXPECT_EQ(set->object2, nullptr);
 
     // Three surfaces obtained, all three released: target, saved, copy.
     const auto releases = device.Find("Release");
@@ -214,7 +191,7 @@ TEST_F(ZoomBlurTest, FeedbackWidthFollowsTheSineAndMirrorsWhileItIsNegative) {
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.t);
-        device.ClearCalls();
+        NewFrame();
         CEffectZoomBlur::s_time = c.t;
         effect.Render(0.0f);
         const auto draws = Draws();
@@ -233,14 +210,13 @@ TEST_F(ZoomBlurTest, FirstFrameSkipsTheUnboundedFeedbackQuad) {
     CEffectZoomBlur::s_time = 0.0f;
     effect.Render(0.016f);
     EXPECT_EQ(CEffectZoomBlur::s_time, 0.016f);
-    EXPECT_EQ(BoundTextures(), (std::vector<const void*>{spinner, target}));
     const auto draws = Draws();
     ASSERT_EQ(draws.size(), 2u);
+    EXPECT_EQ(TextureOf(draws[0]->state), spinner);
+    EXPECT_EQ(TextureOf(draws[1]->state), target);
     ExpectQuad(*draws[0], {{-160, -120, 0, 1}, {160, -120, 1, 1}, {160, 120, 1, 0}, {-160, 120, 0, 0}});
     ExpectQuad(*draws[1], {{-320, 240, 0, 1}, {320, 240, 1, 1}, {320, -240, 1, 0}, {-320, -240, 0, 0}});
-    const D3DMATRIX spin = device.Find("SetTransform")[4]->matrix;
-    EXPECT_EQ(spin._11, 1.0f);
-    EXPECT_EQ(spin._12, 0.0f);
+    EXPECT_TRUE(MatrixNear(TransformOf(draws[0]->state, D3DTS_WORLD), Identity(), 0));
     EXPECT_EQ(device.Count("Release"), 3u);
 }
 
@@ -248,18 +224,18 @@ TEST_F(ZoomBlurTest, MissingPicturesBindNothingOrDrawNothing) {
     std::remove("Data/happy.tga");
     effect.Init(640, 480);
     ASSERT_EQ(device.Count("CreateTexture"), 2u);
-    device.ClearCalls();
+    NewFrame();
     CEffectZoomBlur::s_time = 1.0f;
     effect.Render(0.0f);
-    const auto bound = device.Find("SetTexture");
-    ASSERT_EQ(bound.size(), 3u);
-    EXPECT_EQ(bound[1]->object, nullptr);  // the spinner's place
+    const auto draws = Draws();
+    ASSERT_EQ(draws.size(), 3u);
+    EXPECT_EQ(TextureOf(draws[1]->state), nullptr);  // the spinner
 
     // Without the off-screen pictures there is nothing to feed back: no
     // drawing and no surfaces, but the clock still runs.
     CEffectZoomBlur broken;
     device.createTextureResult = D3DERR_OUTOFVIDEOMEMORY;
-    device.ClearCalls();
+    NewFrame();
     broken.Init(640, 480);
     EXPECT_EQ(device.Count("Clear"), 0u);
     broken.Render(0.5f);
