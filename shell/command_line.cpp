@@ -29,7 +29,9 @@ enum class EOption {
     kAuthor,
     kDirectory,
     kRenderer,
-    kThreads
+    kThreads,
+    kSize,
+    kSupersample
 };
 
 struct SOptionSpec {
@@ -58,6 +60,8 @@ constexpr SOptionSpec kOptions[] = {
     {"directory", 'C', "a directory", EOption::kDirectory},
     {"renderer", 0, "auto, gpu or cpu", EOption::kRenderer},
     {"threads", 0, "a number", EOption::kThreads},
+    {"size", 0, "a size such as 1920x1080, or native", EOption::kSize},
+    {"supersample", 0, "2, 3 or 4", EOption::kSupersample},
 };
 
 bool ParseCount(const char* text, int64_t low, int64_t high, int64_t* value) {
@@ -85,6 +89,20 @@ bool ParseSeconds(const char* text, double* value) {
     const double parsed = std::strtod(text, &end);
     if (errno != 0 || *end != '\0' || !(parsed >= 0.0 && parsed <= kMaxSeconds)) return false;
     *value = parsed;
+    return true;
+}
+
+// "WxH" within the sizes a frame may have.
+bool ParseSize(const char* text, int* width, int* height) {
+    const char* x = std::strchr(text, 'x');
+    if (!x) return false;
+    int64_t w = 0, h = 0;
+    if (!ParseCount(std::string(text, x).c_str(), kMinFrameWidth, kMaxFrameWidth, &w) ||
+        !ParseCount(x + 1, kMinFrameHeight, kMaxFrameHeight, &h)) {
+        return false;
+    }
+    *width = static_cast<int>(w);
+    *height = static_cast<int>(h);
     return true;
 }
 
@@ -204,6 +222,26 @@ bool Apply(const SOptionSpec& entry, const std::string& shown, const char* value
         case EOption::kAuthor:
             options.author = true;
             return true;
+        case EOption::kSize:
+            if (std::strcmp(value, "native") == 0) {
+                options.nativeSize = true;
+                return true;
+            }
+            options.nativeSize = false;
+            if (!ParseSize(value, &options.width, &options.height)) {
+                *error = shown + " needs WIDTHxHEIGHT from 320x240 to 7680x4320, or native, not '" + value + "'";
+                return false;
+            }
+            return true;
+        case EOption::kSupersample: {
+            int64_t factor = 0;
+            if (!ParseCount(value, 2, 4, &factor)) {
+                *error = shown + " needs 2, 3 or 4, not '" + value + "'";
+                return false;
+            }
+            options.supersample = static_cast<int>(factor);
+            return true;
+        }
         case EOption::kFrames:
             if (!ParseCount(value, 1, INT64_MAX, &options.maxFrames)) {
                 *error = shown + " needs a whole number of at least 1, not '" + value + "'";
@@ -268,13 +306,16 @@ bool ReadArguments(int argc, const char* const* argv, SParsed* parsed, std::stri
 
 const char* UsageText() {
     return "usage: quellbrook [-C DIR] [--renderer R] [--threads N] [--windowed] [--author]\n"
-           "                  [--fps N] [--start S] [--end S]\n"
+           "                  [--size WxH|native] [--supersample N] [--fps N] [--start S] [--end S]\n"
            "       quellbrook [-C DIR] [--renderer R] [--threads N] --capture DIR [--video FILE]\n"
-           "                  [--fps N] [--frames N] [--start S] [--end S] [--overwrite]\n"
+           "                  [--size WxH] [--supersample N] [--fps N] [--frames N] [--start S]\n"
+           "                  [--end S] [--overwrite]\n"
            "       quellbrook [-C DIR] [--renderer R] [--threads N] --video FILE [--video-codec C]\n"
-           "                  [--fps N] [--frames N] [--start S] [--end S] [--overwrite]\n"
+           "                  [--size WxH] [--supersample N] [--fps N] [--frames N] [--start S]\n"
+           "                  [--end S] [--overwrite]\n"
            "       quellbrook [-C DIR] [--renderer R] [--threads N] --benchmark [--per-effect]\n"
-           "                  [--fps N] [--frames N] [--start S] [--end S]\n"
+           "                  [--size WxH] [--supersample N] [--fps N] [--frames N] [--start S]\n"
+           "                  [--end S]\n"
            "       quellbrook [-C DIR] --check\n"
            "       quellbrook --help | --version\n";
 }
@@ -284,7 +325,7 @@ const char* HelpText() {
            "working directory (or DIR with -C). Any key ends the run early.\n"
            "Options take their value as \"--fps 30\" or \"--fps=30\"; \"--\" ends them.\n"
            "\n"
-           "  --windowed        run in a 1024 x 768 window instead of full screen\n"
+           "  --windowed        run in a window (1024 x 768, or --size) instead of full screen\n"
            "  --capture DIR     render without a window or sound device, at a fixed frame\n"
            "                    rate: every frame to DIR/000000.png, DIR/000001.png, ...\n"
            "                    and the music to DIR/audio.wav\n"
@@ -325,6 +366,14 @@ const char* HelpText() {
            "                    renderer (llvmpipe, softpipe, swrast) or missing\n"
            "  --threads N       with the cpu renderer: draw on N threads (default: one per\n"
            "                    core)\n"
+           "  --size WxH        the frame: the window, each captured frame and the video are\n"
+           "                    W x H (320x240 to 7680x4320; default 1024x768); the picture\n"
+           "                    is the largest 4:3 rectangle of 4k x 3k pixels that fits,\n"
+           "                    centred, black around it; native: the display's size full\n"
+           "                    screen, the window's own in a window\n"
+           "  --supersample N   draw every frame N times larger each way (2, 3 or 4) and\n"
+           "                    filter it down, N x N pixels to one, before it is shown,\n"
+           "                    captured or encoded: smooth edges\n"
            "  --version         print the program's version\n"
            "  -h, --help        show this text\n"
            "\n"
@@ -402,6 +451,25 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
     }
     if (result.windowed && modes > 0) {
         *error = "--windowed is only for the interactive run";
+        return false;
+    }
+    if (parsed.check && (result.nativeSize || result.width != kDefaultFrameWidth ||
+                         result.height != kDefaultFrameHeight || result.supersample != 1)) {
+        *error = "--check draws nothing: --size and --supersample are not for it";
+        return false;
+    }
+    if (result.nativeSize && modes > 0) {
+        *error = "--size native is for the window and full screen; name a size such as 3840x2160";
+        return false;
+    }
+    if (!result.nativeSize && !CheckDrawnSize(FrameSizeFor(result.width, result.height, result.supersample), error)) {
+        return false;
+    }
+    // H.264 in 4:2:0 keeps one colour sample for every 2 x 2 pixels.
+    if (!result.videoFile.empty() && result.videoCodec == EVideoCodec::kH264 &&
+        (result.width % 2 != 0 || result.height % 2 != 0)) {
+        *error = "--video with H.264 needs an even width and height (yuv420p halves the colour both ways), not " +
+                 SizeText(result.width, result.height) + "; --video-codec lossless takes any size";
         return false;
     }
     result.mode = parsed.check       ? ERunMode::kCheck

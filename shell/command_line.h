@@ -6,6 +6,7 @@
 #include <string>
 
 #include "shell/frame_rate.h"
+#include "shell/frame_size.h"
 #include "shell/renderer_choice.h"
 
 // kCapture: --capture DIR, --video FILE or both.
@@ -31,6 +32,12 @@ struct SOptions {
     bool perEffect = false;  // the benchmark times each effect instead of whole frames
     ERenderer renderer = ERenderer::kAuto;
     int threads = 0;  // CPU backend workers; 0: one per core
+    // --size: the frame (window, captured frame, video); nativeSize: the
+    // display's or the window's own.
+    int width = kDefaultFrameWidth;
+    int height = kDefaultFrameHeight;
+    bool nativeSize = false;
+    int supersample = 1;  // --supersample: drawn this many times larger, filtered down
 };
 
 // False, with the reason in *error, for unknown options, missing or bad

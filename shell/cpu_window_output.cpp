@@ -13,7 +13,7 @@ CCpuWindowOutput::~CCpuWindowOutput() {
 }
 
 bool CCpuWindowOutput::Open(CWindow* window, bool windowed, int width, int height, std::string* error) {
-    if (!window->Open(windowed, false, error)) return false;
+    if (!window->Open(windowed, false, width, height, error)) return false;
     m_renderer = SDL_CreateRenderer(g_window, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!m_renderer) {
         *error = std::string("Cannot draw in the window: ") + SDL_GetError();
@@ -21,23 +21,27 @@ bool CCpuWindowOutput::Open(CWindow* window, bool windowed, int width, int heigh
     }
     // Scaled smoothly.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    return true;
+}
+
+bool CCpuWindowOutput::Attach(const CRasterDevice& device, std::string* error) {
     // ARGB8888 is B, G, R, A in memory on this little-endian machine.
-    m_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    m_width = device.PictureWidth();
+    m_height = device.PictureHeight();
+    m_texture =
+        SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, m_width, m_height);
     if (!m_texture) {
         *error = std::string("Cannot draw in the window: ") + SDL_GetError();
         return false;
     }
-    m_width = width;
-    m_height = height;
     return true;
 }
 
 void CCpuWindowOutput::OnPresent(CRasterDevice& device) {
-    if (device.Width() != m_width || device.Height() != m_height) return;
     void* pixels = nullptr;
     int pitch = 0;
     if (SDL_LockTexture(m_texture, nullptr, &pixels, &pitch) != 0) return;
-    device.ReadBackBuffer(static_cast<uint8_t*>(pixels), pitch);
+    device.ReadPicture(static_cast<uint8_t*>(pixels), pitch);
     SDL_UnlockTexture(m_texture);
     int width = 0, height = 0;
     SDL_GetRendererOutputSize(m_renderer, &width, &height);

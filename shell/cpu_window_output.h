@@ -1,7 +1,7 @@
 // The window when the CPU draws: a plain window and SDL's 2D renderer. At
-// each Present the back buffer goes straight into a streaming texture, which
-// is scaled into the window with its shape kept, black around it, and shown
-// at the display's refresh.
+// each Present the picture goes straight into a streaming texture of its
+// size, which is scaled into the window with its shape kept, black around
+// it, and shown at the display's refresh.
 #pragma once
 
 #include <string>
@@ -19,9 +19,12 @@ public:
     CCpuWindowOutput(const CCpuWindowOutput&) = delete;
     CCpuWindowOutput& operator=(const CCpuWindowOutput&) = delete;
 
-    // Opens the window and its renderer for frames of the given size. False,
-    // with SDL's reason, when the window takes no renderer.
+    // Opens the window (width x height when windowed) and its renderer.
+    // False, with SDL's reason, when the window takes no renderer.
     bool Open(CWindow* window, bool windowed, int width, int height, std::string* error);
+    // Gets ready for the device's pictures. False, with SDL's reason, when
+    // the renderer takes no texture of their size.
+    bool Attach(const CRasterDevice& device, std::string* error);
 
     void OnPresent(CRasterDevice& device) override;
 

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "shell/command_line.h"
+#include "shell/frame_size.h"
 #include "shell/renderer_choice.h"
 
 class CRasterDevice;
@@ -23,7 +25,21 @@ public:
     virtual bool PrepareForCpu(std::string* error) = 0;
     // Why gpu, asked for, cannot be had, in the output's words.
     virtual std::string NoOpenGL(const std::string& noGL) const = 0;
+    // The output's own size, for --size native (once it is open).
+    virtual void NativeSize(int* width, int* height) const = 0;
 };
+
+// What a run asks of its display.
+struct SDisplayRequest {
+    ERenderer renderer = ERenderer::kAuto;
+    int threads = 0;
+    int width = kDefaultFrameWidth;  // the frame
+    int height = kDefaultFrameHeight;
+    bool nativeSize = false;
+    int supersample = 1;
+};
+// As the command line asks.
+SDisplayRequest DisplayRequest(const SOptions& options);
 
 class CDisplayDevice {
 public:
@@ -34,9 +50,10 @@ public:
     CDisplayDevice& operator=(const CDisplayDevice&) = delete;
 
     // Chooses what draws with the host's help, says on standard error which
-    // backend draws and why, and makes the 1024 x 768 device without a depth
-    // buffer. False, with the reason in *error, when the run cannot draw.
-    bool Open(ERenderer requested, int threads, IRendererHost* host, std::string* error);
+    // backend draws and why, and makes the device without a depth buffer,
+    // its back buffer the frame's picture as drawn. False, with the reason
+    // in *error, when the run cannot draw.
+    bool Open(const SDisplayRequest& request, IRendererHost* host, std::string* error);
 
     CRasterDevice& Device() const { return *m_device; }
     // Null when the CPU draws.
@@ -45,10 +62,13 @@ public:
     // Which backend draws ("cpu (AVX2, 2 threads)") and why.
     const std::string& Name() const { return m_name; }
     const std::string& Why() const { return m_choice.why; }
+    const SFrameSize& Size() const { return m_size; }
 
 private:
-    bool Create(int threads, std::string* error);
+    // *noPicture: the backend was made but could not make the pictures.
+    bool Create(int threads, std::string* error, bool* noPicture);
 
+    SFrameSize m_size;
     SRendererChoice m_choice;
     std::string m_name;
     CRasterDevice* m_device = nullptr;

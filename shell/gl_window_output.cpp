@@ -15,7 +15,7 @@ bool CGLWindowOutput::Open(std::string* glRenderer, std::string* noGL, std::stri
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-    if (!m_window->Open(m_windowed, true, error)) return false;
+    if (!m_window->Open(m_windowed, true, m_width, m_height, error)) return false;
     m_context = SDL_GL_CreateContext(g_window);
     if (!m_context) {
         *noGL = SDL_GetError();
@@ -43,7 +43,8 @@ void CGLWindowOutput::OnPresent(CRasterDevice& device) {
     if (!m_backend) return;
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(g_window, &width, &height);
-    const uint32_t image = device.BackBufferImage();
-    m_backend->ShowImage(image, Letterbox(device.Width(), device.Height(), width, height), width, height);
+    const uint32_t image = device.PictureImage();
+    m_backend->ShowImage(image, Letterbox(device.PictureWidth(), device.PictureHeight(), width, height), width,
+                         height);
     SDL_GL_SwapWindow(g_window);
 }

@@ -12,7 +12,9 @@ class IGLRasterBackend;
 
 class CGLWindowOutput : public IPresentSink {
 public:
-    CGLWindowOutput(CWindow* window, bool windowed) : m_window(window), m_windowed(windowed) {}
+    // width x height: the window's size when windowed.
+    CGLWindowOutput(CWindow* window, bool windowed, int width, int height)
+        : m_window(window), m_windowed(windowed), m_width(width), m_height(height) {}
     // Deletes the context: the device drawing on it must be gone by then.
     ~CGLWindowOutput() override;
     CGLWindowOutput(const CGLWindowOutput&) = delete;
@@ -32,6 +34,8 @@ public:
 private:
     CWindow* m_window;
     bool m_windowed;
+    int m_width;
+    int m_height;
     void* m_context = nullptr;  // SDL_GLContext
     IGLRasterBackend* m_backend = nullptr;
 };

@@ -3,7 +3,7 @@
 #include "render/software_gl.h"
 
 bool ChooseRenderer(ERenderer requested, const std::string& glRenderer, const std::string& noGL,
-                    SRendererChoice* choice) {
+                    const std::string& sizeProblem, SRendererChoice* choice) {
     switch (requested) {
         case ERenderer::kCpu:
             *choice = {true, "--renderer cpu"};
@@ -17,6 +17,8 @@ bool ChooseRenderer(ERenderer requested, const std::string& glRenderer, const st
                 *choice = {true, "no OpenGL 3.3 core context (" + noGL + ")"};
             } else if (IsSoftwareGLRenderer(glRenderer)) {
                 *choice = {true, "the OpenGL renderer is " + glRenderer + ", a software one"};
+            } else if (!sizeProblem.empty()) {
+                *choice = {true, "the OpenGL renderer " + glRenderer + " cannot draw the picture: " + sizeProblem};
             } else {
                 *choice = {false, "the OpenGL renderer is " + glRenderer};
             }

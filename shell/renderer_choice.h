@@ -12,7 +12,9 @@ struct SRendererChoice {
 };
 
 // `glRenderer` is the GL_RENDERER string of the OpenGL 3.3 context made for
-// the run, empty when none could be made, for the reason `noGL`. False when
-// gpu is asked for and there is no context (the caller says why).
+// the run, empty when none could be made, for the reason `noGL`;
+// `sizeProblem` says why that context cannot draw the run's picture (empty
+// when it can), which sends auto to the CPU. False when gpu is asked for and
+// there is no context (the caller says why).
 bool ChooseRenderer(ERenderer requested, const std::string& glRenderer, const std::string& noGL,
-                    SRendererChoice* choice);
+                    const std::string& sizeProblem, SRendererChoice* choice);

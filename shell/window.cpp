@@ -2,13 +2,13 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+
 #include "resources/report.h"
+#include "shell/frame_size.h"
 #include "shell/shell_globals.h"
 
 namespace {
-
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
 
 constexpr const char* kHeadlessHint =
     ". --windowed needs a display too; use --capture DIR to render the demo to files without one.";
@@ -53,16 +53,29 @@ bool CWindow::Start(std::string* error) {
     return true;
 }
 
-bool CWindow::Open(bool windowed, bool openGL, std::string* error) {
+bool CWindow::Open(bool windowed, bool openGL, int width, int height, std::string* error) {
     Close();
+    m_windowed = windowed;
     const Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI |
                          (windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP) | (openGL ? SDL_WINDOW_OPENGL : 0);
-    g_window = SDL_CreateWindow("Quellbrook", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWidth, kHeight, flags);
+    g_window = SDL_CreateWindow("Quellbrook", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
     if (!g_window) {
         *error = std::string("Cannot open a window: ") + SDL_GetError() + kHeadlessHint;
         return false;
     }
     return true;
+}
+
+void CWindow::NativeSize(int* width, int* height) const {
+    SDL_DisplayMode mode;
+    if (!m_windowed && SDL_GetDesktopDisplayMode(SDL_GetWindowDisplayIndex(g_window), &mode) == 0) {
+        *width = mode.w;
+        *height = mode.h;
+    } else {
+        SDL_GetWindowSizeInPixels(g_window, width, height);
+    }
+    *width = std::clamp(*width, kMinFrameWidth, kMaxFrameWidth);
+    *height = std::clamp(*height, kMinFrameHeight, kMaxFrameHeight);
 }
 
 void CWindow::Close() {

@@ -20,29 +20,38 @@ namespace {
 // with SDL's renderer takes its place.
 class CWindowHost : public IRendererHost {
 public:
-    CWindowHost(CWindow* window, bool windowed) : m_window(window), m_windowed(windowed), m_gl(window, windowed) {}
+    CWindowHost(CWindow* window, const SOptions& options)
+        : m_window(window),
+          m_options(options),
+          m_gl(window, options.windowed, options.width, options.height) {}
 
     bool OfferOpenGL(std::string* glRenderer, std::string* noGL, std::string* error) override {
         return m_gl.Open(glRenderer, noGL, error);
     }
     bool PrepareForCpu(std::string* error) override {
         m_gl.Close();
-        return m_cpu.Open(m_window, m_windowed, 1024, 768, error);
+        return m_cpu.Open(m_window, m_options.windowed, m_options.width, m_options.height, error);
     }
     std::string NoOpenGL(const std::string& noGL) const override {
         return "Cannot create an OpenGL 3.3 core context: " + noGL +
                " (the graphics driver must offer OpenGL 3.3 core; on Debian, Mesa's comes with libgl1-mesa-dri)";
     }
 
-    IPresentSink* Sink(const CDisplayDevice& display) {
-        if (display.Cpu()) return &m_cpu;
-        m_gl.Attach(display.GL());
-        return &m_gl;
+    void NativeSize(int* width, int* height) const override { m_window->NativeSize(width, height); }
+
+    // The output that shows the device's frames; null, with the reason, when
+    // it cannot.
+    IPresentSink* Sink(const CDisplayDevice& display, std::string* error) {
+        if (!display.Cpu()) {
+            m_gl.Attach(display.GL());
+            return &m_gl;
+        }
+        return m_cpu.Attach(display.Device(), error) ? &m_cpu : nullptr;
     }
 
 private:
     CWindow* m_window;
-    bool m_windowed;
+    const SOptions& m_options;
     CGLWindowOutput m_gl;
     CCpuWindowOutput m_cpu;
 };
@@ -52,15 +61,17 @@ private:
 int RunInWindow(const SOptions& options) {
     InstallStopSignals();
     CWindow window;
-    CWindowHost host(&window, options.windowed);
+    CWindowHost host(&window, options);
     // Released before the context it may draw on.
     CDisplayDevice display;
     std::string error;
-    if (!window.Start(&error) || !display.Open(options.renderer, options.threads, &host, &error)) {
+    IPresentSink* sink = nullptr;
+    if (!window.Start(&error) || !display.Open(DisplayRequest(options), &host, &error) ||
+        !(sink = host.Sink(display, &error))) {
         ShowMessageBox("Quellbrook", error.c_str());
         return 1;
     }
-    display.Device().SetPresentSink(host.Sink(display));
+    display.Device().SetPresentSink(sink);
     SDL_ShowCursor(SDL_DISABLE);
     return options.author ? RunAuthorMode(options, &display.Device()) : RunInteractive(options, &display.Device());
 }

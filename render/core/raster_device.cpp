@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "render/core/box_filter.h"
+
 namespace {
 
 // Largest texture side the device offers, whatever the rasteriser could do.
@@ -36,20 +38,32 @@ bool IsFilter(DWORD v) { return v == D3DTEXF_POINT || v == D3DTEXF_LINEAR; }
 }  // namespace
 
 CRasterDevice* CRasterDevice::Create(std::unique_ptr<IRasterBackend> backend, int width, int height,
-                                     std::string* error) {
+                                     std::string* error, int supersample) {
     const uint32_t image = backend->CreateImage(width, height);
     if (!image) {
         *error = "the " + std::to_string(width) + " x " + std::to_string(height) + " back buffer could not be created";
         return nullptr;
     }
-    return new CRasterDevice(std::move(backend), image, width, height);
+    uint32_t picture = 0;
+    if (supersample > 1) {
+        picture = backend->CreateImage(width / supersample, height / supersample);
+        if (!picture) {
+            backend->DestroyImage(image);
+            *error = "the " + std::to_string(width / supersample) + " x " + std::to_string(height / supersample) +
+                     " picture could not be created";
+            return nullptr;
+        }
+    }
+    return new CRasterDevice(std::move(backend), image, width, height, std::max(supersample, 1), picture);
 }
 
 CRasterDevice::CRasterDevice(std::unique_ptr<IRasterBackend> backend, uint32_t backBuffer,
-                             int width, int height)
+                             int width, int height, int supersample, uint32_t picture)
     : m_backend(std::move(backend)),
       m_backBuffer(new CRasterSurface(this, nullptr, backBuffer, width, height, true)),
-      m_target(m_backBuffer) {
+      m_target(m_backBuffer),
+      m_supersample(supersample),
+      m_picture(picture) {
     m_target->AddRef();
     m_fixed.world = m_fixed.view = m_fixed.projection = Identity();
     m_backend->SetTarget(m_target->image());
@@ -64,6 +78,7 @@ CRasterDevice::~CRasterDevice() {
     for (CRasterTexture* texture : m_textures) texture->Orphan();
     m_backBuffer->Orphan();
     m_backBuffer->Release();
+    if (m_picture) m_backend->DestroyImage(m_picture);
 }
 
 ULONG CRasterDevice::AddRef() { return ++m_refs; }
@@ -481,14 +496,33 @@ void CRasterDevice::Finish() {
     m_backend->Finish();
 }
 
-uint32_t CRasterDevice::BackBufferImage() {
+void CRasterDevice::ReadBackBuffer(uint8_t* bgra, int pitch) {
     BeforeReading(m_backBuffer->image());
     Flush();
-    return m_backBuffer->image();
+    m_backend->DownloadImage(m_backBuffer->image(), bgra, pitch);
 }
 
-void CRasterDevice::ReadBackBuffer(uint8_t* bgra, int pitch) {
-    m_backend->DownloadImage(BackBufferImage(), bgra, pitch);
+uint32_t CRasterDevice::PictureImage() {
+    if (m_supersample == 1) {
+        BeforeReading(m_backBuffer->image());
+        Flush();
+        return m_backBuffer->image();
+    }
+    m_filtered.resize(static_cast<size_t>(PictureWidth()) * PictureHeight() * 4);
+    ReadPicture(m_filtered.data(), PictureWidth() * 4);
+    m_backend->UploadImage(m_picture, m_filtered.data(), PictureWidth() * 4);
+    return m_picture;
+}
+
+void CRasterDevice::ReadPicture(uint8_t* bgra, int pitch) {
+    if (m_supersample == 1) {
+        ReadBackBuffer(bgra, pitch);
+        return;
+    }
+    const int width = static_cast<int>(m_backBuffer->Width());
+    m_drawn.resize(static_cast<size_t>(width) * m_backBuffer->Height() * 4);
+    ReadBackBuffer(m_drawn.data(), width * 4);
+    BoxFilterRows(m_drawn.data(), width * 4, PictureWidth(), 0, PictureHeight(), m_supersample, bgra, pitch);
 }
 
 void CRasterDevice::UploadTexture(uint32_t image, const uint8_t* bgra, int pitch) {

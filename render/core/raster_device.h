@@ -19,9 +19,9 @@ class CRasterDevice;
 class CRasterTexture;
 
 // Where presented frames go (a window, a capture). Present hands the device
-// over once its back buffer holds the finished frame; the sink shows it
-// (BackBufferImage) or reads it (ReadBackBuffer). A hidden device presents
-// nothing.
+// over once its back buffer holds the finished frame; the sink shows the
+// picture (PictureImage) or reads it (ReadPicture). A hidden device
+// presents nothing.
 class IPresentSink {
 public:
     virtual ~IPresentSink() = default;
@@ -132,10 +132,11 @@ struct SRasterDeviceState {
 
 class CRasterDevice : public IDirect3DDevice8 {
 public:
-    // Null, with the reason in *error, when the backend cannot make the back
-    // buffer.
+    // A back buffer of width x height; the picture it presents is that
+    // filtered down by `supersample` (1: the back buffer itself). Null, with
+    // the reason in *error, when the backend cannot make the back buffer.
     static CRasterDevice* Create(std::unique_ptr<IRasterBackend> backend, int width, int height,
-                                 std::string* error);
+                                 std::string* error, int supersample = 1);
 
     ULONG AddRef() override;
     ULONG Release() override;
@@ -167,14 +168,18 @@ public:
 
     // The sink is not owned; null presents to nothing.
     void SetPresentSink(IPresentSink* sink) { m_presentSink = sink; }
-    int Width() const { return static_cast<int>(m_backBuffer->Width()); }
-    int Height() const { return static_cast<int>(m_backBuffer->Height()); }
+    // The picture: the back buffer as it is shown, filtered down when
+    // supersampled.
+    int PictureWidth() const { return static_cast<int>(m_backBuffer->Width()) / m_supersample; }
+    int PictureHeight() const { return static_cast<int>(m_backBuffer->Height()) / m_supersample; }
     // Blocks until the backend has finished everything submitted so far.
     void Finish();
-    // The back buffer's image with everything drawn into it so far, for a
-    // backend of the caller's to show.
-    uint32_t BackBufferImage();
-    // The back buffer now (after pending draws): BGRA rows `pitch` bytes apart.
+    // The picture now (after pending draws) as an image, for a backend of
+    // the caller's to show.
+    uint32_t PictureImage();
+    // The picture now: BGRA rows `pitch` bytes apart.
+    void ReadPicture(uint8_t* bgra, int pitch);
+    // The back buffer now, at its own size.
     void ReadBackBuffer(uint8_t* bgra, int pitch);
     // Frames presented so far, and backend draw calls issued so far.
     uint64_t PresentCount() const { return m_presentCount; }
@@ -203,7 +208,7 @@ public:
 
 private:
     CRasterDevice(std::unique_ptr<IRasterBackend> backend, uint32_t backBuffer, int width,
-                  int height);
+                  int height, int supersample, uint32_t picture);
     ~CRasterDevice() override;
 
     CRasterSurface* OwnSurface(IDirect3DSurface8* surface) const;
@@ -244,6 +249,10 @@ private:
     SRasterState m_batchState;
 
     IPresentSink* m_presentSink = nullptr;
+    int m_supersample = 1;
+    uint32_t m_picture = 0;  // the filtered picture's image when supersampled
+    std::vector<uint8_t> m_drawn;     // the back buffer, read to be filtered
+    std::vector<uint8_t> m_filtered;  // the picture, on its way to m_picture
     uint64_t m_presentCount = 0;
 
     bool m_hidden = false;

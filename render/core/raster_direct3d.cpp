@@ -38,9 +38,10 @@ HRESULT CRasterDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, void* focus
 }
 
 CRasterDevice* CRasterDirect3D::CreateRasterDevice(std::unique_ptr<IRasterBackend> backend,
-                                                   D3DPRESENT_PARAMETERS* params, std::string* error) {
+                                                   D3DPRESENT_PARAMETERS* params, std::string* error,
+                                                   int supersample) {
     if (!params->BackBufferWidth) params->BackBufferWidth = kDefaultWidth;
     if (!params->BackBufferHeight) params->BackBufferHeight = kDefaultHeight;
     return CRasterDevice::Create(std::move(backend), static_cast<int>(params->BackBufferWidth),
-                                 static_cast<int>(params->BackBufferHeight), error);
+                                 static_cast<int>(params->BackBufferHeight), error, supersample);
 }

@@ -29,10 +29,11 @@ public:
                          D3DPRESENT_PARAMETERS* params, IDirect3DDevice8** device) override;
 
     // The device over `backend` with the parameters' back buffer (1024 x 768
-    // where they give 0), typed for the caller that made the backend; null,
-    // with the reason in *error, when it cannot be made.
+    // where they give 0), presenting it filtered down by `supersample`,
+    // typed for the caller that made the backend; null, with the reason in
+    // *error, when it cannot be made.
     CRasterDevice* CreateRasterDevice(std::unique_ptr<IRasterBackend> backend, D3DPRESENT_PARAMETERS* params,
-                                      std::string* error);
+                                      std::string* error, int supersample = 1);
 
 private:
     ~CRasterDirect3D() override = default;

@@ -16,6 +16,10 @@ IDirect3D8* Direct3DCreate8(UINT sdkVersion);
 // picks the CPU backend over a software one).
 std::string CurrentGLRenderer();
 
+// Why the context current on this thread cannot draw a width x height
+// picture (the largest texture or viewport it makes), or "" when it can.
+std::string GLSizeProblem(int width, int height);
+
 // A GL 3.3 core context without any display (EGL, surfaceless platform).
 class CHeadlessGLContext {
 public:

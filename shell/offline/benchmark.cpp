@@ -87,7 +87,7 @@ void PrintEffectTimes(const std::vector<SEffectTime>& times, size_t frames) {
 int RunBenchmark(const SOptions& options) {
     CHeadlessOutput output(options.fps);
     std::string error;
-    if (!output.Open(options.renderer, options.threads, nullptr, &error)) {
+    if (!output.Open(DisplayRequest(options), nullptr, &error)) {
         Report("quellbrook", 0, error);
         return 1;
     }

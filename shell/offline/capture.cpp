@@ -30,12 +30,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The back buffer the display device is made with.
-constexpr int kFrameWidth = 1024;
-constexpr int kFrameHeight = 768;
 // Frames waiting for a writer, per writer thread: enough to ride out an
-// uneven frame, few enough that memory stays flat (3 MB a frame).
+// uneven frame, few enough that memory stays flat (3 MB a frame at the
+// default size) ...
 constexpr size_t kQueuedFramesPerThread = 2;
+// ... and however large the frames, no more than this waiting in all.
+constexpr size_t kQueuedBytes = 256u << 20;
+
+// How many frames may wait for `threads` writers.
+size_t QueuedFrames(const SFrameSize& size, int threads) {
+    const size_t frameBytes = static_cast<size_t>(size.frameWidth) * size.frameHeight * 4;
+    return std::clamp<size_t>(kQueuedBytes / frameBytes, 1, kQueuedFramesPerThread * static_cast<size_t>(threads));
+}
 
 int Fail(const std::string& reason) {
     Report("quellbrook", 0, reason);
@@ -103,7 +109,11 @@ double TimelineEnd() {
 class CCaptureRun {
 public:
     explicit CCaptureRun(const SOptions& options)
-        : m_options(options), m_output(options.fps), m_frames(kFrameWidth, kFrameHeight), m_progress("capture", stderr) {
+        : m_options(options),
+          m_size(FrameSizeFor(options.width, options.height, options.supersample)),
+          m_output(options.fps),
+          m_frames(m_size),
+          m_progress("capture", stderr) {
         if (!options.videoFile.empty()) m_videoFile = VideoFileName(options.videoFile, options.videoCodec);
         m_musicFile = options.captureDir.empty() ? PartialFileName(m_videoFile, ".wav")
                                                  : (fs::path(options.captureDir) / "audio.wav").string();
@@ -120,6 +130,7 @@ private:
     void RemoveTemporaryMusic();
 
     const SOptions& m_options;
+    const SFrameSize m_size;
     CHeadlessOutput m_output;
     CPassFrames m_frames;
     CProgress m_progress;
@@ -155,7 +166,7 @@ int CCaptureRun::Run() {
     if (!m_options.captureDir.empty() && !PrepareCaptureDirectory(m_options.captureDir, m_options.overwrite, &error)) {
         return Fail(error);
     }
-    if (!m_output.Open(m_options.renderer, m_options.threads, &m_frames, &error)) return Fail(error);
+    if (!m_output.Open(DisplayRequest(m_options), &m_frames, &error)) return Fail(error);
     m_progress.SetLabel("capture with " + m_output.Display().Name());
     InstallStopSignals();
     CSignalPump pump;
@@ -202,19 +213,19 @@ void CCaptureRun::Begin(const SDemo& demo) {
 
     const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     if (!m_options.captureDir.empty()) {
-        m_pngWriters = std::make_unique<CJobQueue>(threads, kQueuedFramesPerThread * static_cast<size_t>(threads));
+        m_pngWriters = std::make_unique<CJobQueue>(threads, QueuedFrames(m_size, threads));
     }
     if (!m_videoFile.empty()) {
         SVideoSettings settings;
         settings.file = m_videoFile;
         settings.codec = m_options.videoCodec;
         settings.rate = m_options.fps;
-        settings.width = kFrameWidth;
-        settings.height = kFrameHeight;
+        settings.width = m_size.frameWidth;
+        settings.height = m_size.frameHeight;
         settings.audio = m_musicFile;
         if (!m_video.Start(settings, &m_failure)) return;
         // One thread keeps the frames in order.
-        m_videoWriter = std::make_unique<CJobQueue>(1, kQueuedFramesPerThread);
+        m_videoWriter = std::make_unique<CJobQueue>(1, QueuedFrames(m_size, 1));
     }
 }
 
@@ -222,8 +233,9 @@ void CCaptureRun::AddFrame() {
     const FramePixels frame = m_frames.Frame();
     if (m_pngWriters) {
         const std::string path = FramePath(m_options.captureDir, m_frameCount);
-        m_writerFailed |= !m_pngWriters->Submit([frame, path](std::string* error) {
-            return WritePngRgb(path, frame->data(), kFrameWidth, kFrameHeight, error);
+        const int width = m_size.frameWidth, height = m_size.frameHeight;
+        m_writerFailed |= !m_pngWriters->Submit([frame, path, width, height](std::string* error) {
+            return WritePngRgb(path, frame->data(), width, height, error);
         });
     }
     if (m_videoWriter) {

@@ -8,11 +8,11 @@ CHeadlessOutput::CHeadlessOutput(const SFrameRate& fps) : m_counter(fps) {}
 
 CHeadlessOutput::~CHeadlessOutput() { g_timer.SetSource(nullptr); }
 
-bool CHeadlessOutput::Open(ERenderer renderer, int threads, IPresentSink* sink, std::string* error) {
+bool CHeadlessOutput::Open(const SDisplayRequest& request, IPresentSink* sink, std::string* error) {
     // The music is only decoded (to be written out), never played.
     BassUseNoSoundOutput(true);
     g_timer.SetSource(&m_counter);
-    if (!m_display.Open(renderer, threads, this, error)) return false;
+    if (!m_display.Open(request, this, error)) return false;
     m_display.Device().SetPresentSink(sink);
     return true;
 }
@@ -37,4 +37,9 @@ bool CHeadlessOutput::PrepareForCpu(std::string* error) {
 std::string CHeadlessOutput::NoOpenGL(const std::string& noGL) const {
     return "cannot render without a display: no OpenGL 3.3 core context through EGL (" + noGL +
            "); Mesa's software renderer gives one (Debian packages libegl-mesa0 and libgl1-mesa-dri)";
+}
+
+void CHeadlessOutput::NativeSize(int* width, int* height) const {
+    *width = kDefaultFrameWidth;
+    *height = kDefaultFrameHeight;
 }

@@ -24,7 +24,7 @@ public:
     // Makes the device on the chosen backend (saying which and why); its
     // presented frames go to `sink` when there is one. False, with the
     // reason in *error, when this machine cannot render headless.
-    bool Open(ERenderer renderer, int threads, IPresentSink* sink, std::string* error);
+    bool Open(const SDisplayRequest& request, IPresentSink* sink, std::string* error);
 
     CRasterDevice& Device() const { return m_display.Device(); }
     const CDisplayDevice& Display() const { return m_display; }
@@ -34,6 +34,8 @@ public:
     bool OfferOpenGL(std::string* glRenderer, std::string* noGL, std::string* error) override;
     bool PrepareForCpu(std::string* error) override;
     std::string NoOpenGL(const std::string& noGL) const override;
+    // Without a display only a size asked for is known.
+    void NativeSize(int* width, int* height) const override;
 
 private:
     CFixedCounter m_counter;

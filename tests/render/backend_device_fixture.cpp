@@ -48,8 +48,8 @@ CRasterDevice* CreateTestDevice(ETestBackend backend, int width, int height, std
 }
 
 std::vector<uint8_t> ReadBackRgba(CRasterDevice* device) {
-    std::vector<uint8_t> rgba(static_cast<size_t>(device->Width()) * device->Height() * 4);
-    device->ReadBackBuffer(rgba.data(), device->Width() * 4);
+    std::vector<uint8_t> rgba(static_cast<size_t>(device->PictureWidth()) * device->PictureHeight() * 4);
+    device->ReadPicture(rgba.data(), device->PictureWidth() * 4);
     for (size_t i = 0; i < rgba.size(); i += 4) std::swap(rgba[i], rgba[i + 2]);
     return rgba;
 }

@@ -21,7 +21,7 @@ std::string TestBackendName(const ::testing::TestParamInfo<ETestBackend>& info);
 // *error, when none can be made.
 CRasterDevice* CreateTestDevice(ETestBackend backend, int width, int height, std::string* error);
 
-// The back buffer as RGBA, rows top first.
+// The picture as RGBA, rows top first.
 std::vector<uint8_t> ReadBackRgba(CRasterDevice* device);
 
 class BackendDeviceTest : public ::testing::TestWithParam<ETestBackend> {

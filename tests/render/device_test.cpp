@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -1037,6 +1038,67 @@ TEST_P(DeviceTest, TexelCentresWithPointAndBilinearWrapAndClamp) {
     for (int k = 0; k < 4; ++k) EXPECT_EQ(Pixel(256 + k, 200).r, rounded[k]) << "pixel " << 256 + k;
     m_device->SetTexture(0, nullptr);
     texture->Release();
+}
+
+// The effects draw in a fixed space whatever the back buffer's size: a fade
+// and a textured quad at 1600 x 1200 and at 1440 x 1080 (the picture of a
+// 1920 x 1080 frame) land where the 640 x 480 space puts them.
+TEST_P(DeviceTest, TheSamePictureAtOtherSizes) {
+    const int sizes[][2] = {{1600, 1200}, {1440, 1080}};
+    for (const auto& size : sizes) {
+        const int w = size[0], h = size[1];
+        std::string error;
+        CRasterDevice* other = CreateTestDevice(GetParam(), w, h, &error);
+        ASSERT_NE(other, nullptr) << error;
+        std::swap(m_device, other);
+        g_device = m_device;
+        Ortho(640, 480);
+        FlatStates();
+        // Texels red, green / blue, white, point sampled, over the top-left
+        // quarter of the screen; the rest cleared, then all faded by half.
+        const std::vector<uint8_t> bgra = {0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 255, 255, 255, 255, 255};
+        IDirect3DTexture8* texture = MakeTexture(2, 2, bgra);
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, Argb(255, 200, 100, 50), 1.0f, 0);
+        m_device->SetTexture(0, texture);
+        m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        m_device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        m_device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        m_device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        // Clamped: OpenGL's sample at the very first column may fall a hair
+        // before the texture's edge.
+        m_device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+        m_device->SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_CLAMP);
+        DrawRect(-320, 240, 0, 0, 0xFFFFFFFF);
+        m_device->SetTexture(0, nullptr);
+        m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+        m_device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+        m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+        m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCALPHA);
+        DrawScreen(Argb(128, 0, 0, 0));
+        m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        const std::vector<uint8_t> rgba = BackendDeviceTest::ReadBack();
+        const auto at = [&](int x, int y) {
+            const uint8_t* p = &rgba[(static_cast<size_t>(y) * w + x) * 4];
+            return SRgba{p[0], p[1], p[2], p[3]};
+        };
+        // 128/255 of each channel, alpha included.
+        const SRgba red{128, 0, 0, 128}, green{0, 128, 0, 128}, blue{0, 0, 128, 128}, white{128, 128, 128, 128};
+        const SRgba faded{100, 50, 25, 128};
+        const int qw = w / 4, qh = h / 4;  // one texel's block
+        ExpectNear(at(0, 0), red, "top-left texel's first pixel");
+        ExpectNear(at(qw - 1, qh - 1), red, "top-left texel's last pixel");
+        ExpectNear(at(qw, 0), green, "top-right texel's first pixel");
+        ExpectNear(at(0, qh), blue, "bottom-left texel's first pixel");
+        ExpectNear(at(2 * qw - 1, 2 * qh - 1), white, "bottom-right texel's last pixel");
+        ExpectNear(at(2 * qw, 0), faded, "right of the quad");
+        ExpectNear(at(0, 2 * qh), faded, "below the quad");
+        ExpectNear(at(w - 1, h - 1), faded, "the far corner");
+        texture->Release();
+        std::swap(m_device, other);
+        g_device = m_device;
+        EXPECT_EQ(other->Release(), 0u);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DeviceTest, ::testing::Values(ETestBackend::kGL, ETestBackend::kCpu),

@@ -141,7 +141,9 @@ TEST(MusicCapture, WritesTheSongFromTheFirstFramesPositionThenTheFramesDuration)
 
 // One frame per pass: the last picture presented, the previous one again
 // when none was, black before the first.
-TEST(PassFrames, KeepTheLastPresentedPicture) {
+// A 2 x 1 picture in a 4 x 3 frame: one black band above and below, one
+// black pixel either side.
+TEST(PassFrames, KeepTheLastPresentedPictureInItsFrame) {
     const auto device = [](int width, int height) {
         std::string error;
         CRasterDevice* made = CRasterDevice::Create(CreateCpuRasterBackend({}, &error), width, height, &error);
@@ -152,20 +154,37 @@ TEST(PassFrames, KeepTheLastPresentedPicture) {
         on->Clear(0, nullptr, D3DCLEAR_TARGET, colour, 1.0f, 0);
         on->Present(nullptr, nullptr, nullptr, nullptr);
     };
-    CPassFrames frames(2, 1);
+    const auto frame = [](const std::vector<uint8_t>& picture) {
+        std::vector<uint8_t> bytes;
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 4; ++x) {
+                const bool in = y == 1 && (x == 1 || x == 2);
+                const std::vector<uint8_t> pixel = in ? picture : std::vector<uint8_t>{0, 0, 0, 255};
+                bytes.insert(bytes.end(), pixel.begin(), pixel.end());
+            }
+        return bytes;
+    };
+    SFrameSize size;
+    size.frameWidth = 4;
+    size.frameHeight = 3;
+    size.pictureWidth = 2;
+    size.pictureHeight = 1;
+    size.pictureX = 1;
+    size.pictureY = 1;
+    CPassFrames frames(size);
     CRasterDevice* wide = device(2, 1);
     CRasterDevice* tall = device(1, 2);
     ASSERT_TRUE(wide && tall);
     wide->SetPresentSink(&frames);
     tall->SetPresentSink(&frames);
-    EXPECT_EQ(*frames.Frame(), std::vector<uint8_t>({0, 0, 0, 255, 0, 0, 0, 255}));
+    EXPECT_EQ(*frames.Frame(), frame({0, 0, 0, 255})) << "black before the first";
     present(wide, 0x04030201);
     const FramePixels held = frames.Frame();
     present(wide, 0x08070605);
-    EXPECT_EQ(*frames.Frame(), std::vector<uint8_t>({5, 6, 7, 8, 5, 6, 7, 8})) << "BGRA, the last presented";
-    EXPECT_EQ(*held, std::vector<uint8_t>({1, 2, 3, 4, 1, 2, 3, 4})) << "a frame handed out never changes";
+    EXPECT_EQ(*frames.Frame(), frame({5, 6, 7, 8})) << "BGRA, the last presented";
+    EXPECT_EQ(*held, frame({1, 2, 3, 4})) << "a frame handed out never changes";
     present(tall, 0xFFFFFFFF);
-    EXPECT_EQ((*frames.Frame())[0], 5) << "a picture of another size is not a frame";
+    EXPECT_EQ(*frames.Frame(), frame({5, 6, 7, 8})) << "a picture of another size is not a frame";
     EXPECT_EQ(wide->Release(), 0u);
     EXPECT_EQ(tall->Release(), 0u);
 }

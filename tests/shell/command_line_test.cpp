@@ -150,6 +150,18 @@ TEST(CommandLine, RefusesWhatItCannotDo) {
         {"--per-effect"},
         {"--capture", "d", "--per-effect"},
         {"--check", "--start", "3"},
+        {"--capture", "d", "--size", "1920"},
+        {"--capture", "d", "--size", "1920x"},
+        {"--capture", "d", "--size", "319x240"},
+        {"--capture", "d", "--size", "7681x4320"},
+        {"--capture", "d", "--size", "1920x1080x3"},
+        {"--capture", "d", "--size", "native"},
+        {"--benchmark", "--size", "native"},
+        {"--capture", "d", "--supersample", "1"},
+        {"--capture", "d", "--supersample", "5"},
+        {"--capture", "d", "--size", "7680x4320", "--supersample", "3"},
+        {"--video", "v.mp4", "--size", "1921x1080"},
+        {"--check", "--size", "1920x1080"},
     };
     for (const auto& args : bad) {
         SOptions options;
@@ -163,6 +175,48 @@ TEST(CommandLine, RefusesWhatItCannotDo) {
     EXPECT_EQ(error, "unknown option '--fullscreen'");
     EXPECT_NE(std::string(UsageText()).find("--capture DIR"), std::string::npos);
     EXPECT_NE(std::string(HelpText()).find("--benchmark"), std::string::npos);
+}
+
+TEST(CommandLine, SizesAndSupersampling) {
+    SOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--video", "v.mp4", "--size=3840x2160", "--supersample", "2"}, &options, &error)) << error;
+    EXPECT_EQ(options.width, 3840);
+    EXPECT_EQ(options.height, 2160);
+    EXPECT_EQ(options.supersample, 2);
+    ASSERT_TRUE(Parse({"--windowed", "--size", "native"}, &options, &error)) << error;
+    EXPECT_TRUE(options.nativeSize);
+    ASSERT_TRUE(Parse({"--benchmark"}, &options, &error));
+    EXPECT_EQ(options.width, 1024);
+    EXPECT_EQ(options.height, 768);
+    EXPECT_EQ(options.supersample, 1);
+    // Lossless video takes any size; H.264's colour needs even ones.
+    EXPECT_TRUE(Parse({"--video", "v.mkv", "--video-codec", "lossless", "--size", "1001x751"}, &options, &error));
+    EXPECT_FALSE(Parse({"--video", "v.mp4", "--size", "1001x752"}, &options, &error));
+    EXPECT_NE(error.find("even width and height"), std::string::npos) << error;
+    EXPECT_FALSE(Parse({"--capture", "d", "--size", "7680x4320", "--supersample", "3"}, &options, &error));
+    EXPECT_NE(error.find("17280x12960 picture"), std::string::npos) << error;
+}
+
+// The picture is the largest 4k x 3k rectangle that fits, centred.
+TEST(FrameSize, LargestFourByThreePictureCentred) {
+    struct {
+        int width, height;
+        int pictureWidth, pictureHeight, x, y;
+    } cases[] = {
+        {1024, 768, 1024, 768, 0, 0},    {1920, 1080, 1440, 1080, 240, 0}, {3840, 2160, 2880, 2160, 480, 0},
+        {1600, 1200, 1600, 1200, 0, 0},  {1280, 1024, 1280, 960, 0, 32},  {1366, 768, 1024, 768, 171, 0},
+        {2000, 1001, 1332, 999, 334, 1}, {320, 240, 320, 240, 0, 0},      {7680, 4320, 5760, 4320, 960, 0},
+    };
+    for (const auto& c : cases) {
+        const SFrameSize size = FrameSizeFor(c.width, c.height, 2);
+        EXPECT_EQ(size.pictureWidth, c.pictureWidth) << c.width << "x" << c.height;
+        EXPECT_EQ(size.pictureHeight, c.pictureHeight) << c.width << "x" << c.height;
+        EXPECT_EQ(size.pictureX, c.x) << c.width << "x" << c.height;
+        EXPECT_EQ(size.pictureY, c.y) << c.width << "x" << c.height;
+        EXPECT_EQ(size.DrawnWidth(), 2 * c.pictureWidth);
+        EXPECT_EQ(size.pictureWidth * 3, size.pictureHeight * 4);
+    }
 }
 
 TEST(FrameRate, WholeRatiosAndDecimalsAndTheMusicTheirFramesLast) {

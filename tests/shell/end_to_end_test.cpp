@@ -301,6 +301,8 @@ struct SStream {
     std::string rate;
     int64_t frames = -1;
     double duration = -1.0;
+    int width = 0;
+    int height = 0;
 };
 
 // ffprobe's view of each stream: frames counted by decoding, the duration
@@ -309,7 +311,7 @@ std::vector<SStream> ProbeStreams(const std::string& file) {
     const SProgramRun run =
         CRunningProgram("ffprobe", ".",
                         {"-v", "error", "-count_frames", "-show_entries",
-                         "stream=codec_name,r_frame_rate,nb_read_frames,duration:stream_tags=DURATION", file})
+                         "stream=codec_name,r_frame_rate,nb_read_frames,duration,width,height:stream_tags=DURATION", file})
             .Wait();
     std::vector<SStream> streams;
     std::istringstream lines(run.out);
@@ -324,6 +326,8 @@ std::vector<SStream> ProbeStreams(const std::string& file) {
         if (key == "r_frame_rate") stream.rate = value;
         if (key == "nb_read_frames" && value != "N/A") stream.frames = std::stoll(value);
         if (key == "duration" && value != "N/A") stream.duration = std::stod(value);
+        if (key == "width") stream.width = std::stoi(value);
+        if (key == "height") stream.height = std::stoi(value);
         int hours = 0, minutes = 0;
         double seconds = 0.0;
         if (key == "TAG:DURATION" && std::sscanf(value.c_str(), "%d:%d:%lf", &hours, &minutes, &seconds) == 3) {
@@ -370,6 +374,29 @@ TEST_F(EndToEndVideo, VideoStreamsAtTheFrameRateWhateverTheNames) {
     size_t entries = 0;
     for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path())) entries += entry.exists();
     EXPECT_EQ(entries, 5u) << "Data, script.txt, o%1d, v.mp4 and the new video";
+}
+
+// A video is the frame's size, the picture letterboxed in it; the lossless
+// codec takes any size.
+TEST_F(EndToEndVideo, VideoTakesTheFramesSize) {
+    WriteScript(SceneTimeline({"F 1000"}));
+    SProgramRun result = Run({"--video", "wide.mp4", "--size", "3840x2160", "--frames", "3", "--renderer", "cpu"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    std::vector<SStream> streams = ProbeStreams(m_dir / "wide.mp4");
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].width, 3840);
+    EXPECT_EQ(streams[0].height, 2160);
+    EXPECT_EQ(streams[0].frames, 3);
+    result = Run({"--video", "odd.mkv", "--video-codec", "lossless", "--size", "1001x751", "--frames", "2"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    streams = ProbeStreams(m_dir / "odd.mkv");
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].width, 1001);
+    EXPECT_EQ(streams[0].height, 751);
+    result = Run({"--video", "odd.mp4", "--size", "1001x751", "--frames", "2"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("even width and height"), std::string::npos) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "odd.mp4"));
 }
 
 // FFV1 and FLAC keep every pixel and sample: the sound is the song from the
