@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "render/gl/gl_device.h"
+#include "resources/png_writer.h"
 #include "resources/report.h"
 #include "runtime/effect_manager.h"
 #include "shell/demo_driver.h"
@@ -20,7 +21,6 @@
 #include "shell/offline/headless_run.h"
 #include "shell/offline/music_capture.h"
 #include "shell/offline/pass_frames.h"
-#include "shell/offline/png_writer.h"
 #include "shell/offline/progress.h"
 #include "shell/offline/video_encoder.h"
 #include "shell/offline/job_queue.h"
