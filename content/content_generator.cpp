@@ -4,10 +4,12 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "content/icon.h"
 #include "content/mp3_encoder.h"
 #include "content/pictures.h"
 #include "content/song.h"
 #include "content/tga_writer.h"
+#include "resources/png_writer.h"
 
 namespace {
 
@@ -36,4 +38,11 @@ void GenerateContent(const SContentPaths& paths) {
 
     const CMix song = RenderSong();
     WriteBytes(root / "Data" / "song.mp3", EncodeMp3(song.Left(), song.Right(), kSampleRate, 192));
+}
+
+void GenerateIcon(const std::string& pngPath) {
+    const CImage icon = PaintIcon();
+    const std::vector<uint8_t> rgba = ToStraightRgba(icon);
+    std::string error;
+    if (!WritePngRgba(pngPath, rgba.data(), icon.Width(), icon.Height(), &error)) throw std::runtime_error(error);
 }

@@ -12,3 +12,7 @@ struct SContentPaths {
 // this program and the fonts, never on the time or the machine's state.
 // Throws std::exception with a message naming what failed.
 void GenerateContent(const SContentPaths& paths);
+
+// Writes the program's icon, kIconSize pixels square, as a PNG with alpha;
+// the same bytes on every run too. Throws as GenerateContent does.
+void GenerateIcon(const std::string& pngPath);

@@ -117,3 +117,20 @@ void CompositeAdd(CImage* base, const CImage& layer, float strength) {
         }
     }
 }
+
+std::vector<uint8_t> ToStraightRgba(const CImage& image) {
+    const auto toByte = [](float value) { return static_cast<uint8_t>(std::lround(Clamp01(value) * 255.0f)); };
+    std::vector<uint8_t> out;
+    out.reserve(static_cast<size_t>(image.Width()) * static_cast<size_t>(image.Height()) * 4);
+    for (int y = image.Height() - 1; y >= 0; --y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            const SColor& c = image.At(x, y);
+            const float unweight = c.a > 0.0f ? 1.0f / c.a : 0.0f;
+            out.push_back(toByte(c.r * unweight));
+            out.push_back(toByte(c.g * unweight));
+            out.push_back(toByte(c.b * unweight));
+            out.push_back(toByte(c.a));
+        }
+    }
+    return out;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 struct SColor {
@@ -54,3 +55,6 @@ void CompositeOver(CImage* base, const CImage& layer);
 // Adds the layer's premultiplied colour, times strength, as light; the
 // alpha becomes the larger of the two.
 void CompositeAdd(CImage* base, const CImage& layer, float strength);
+// 8-bit RGBA bytes, top row first, colour divided by alpha: what PNG files
+// hold.
+std::vector<uint8_t> ToStraightRgba(const CImage& image);

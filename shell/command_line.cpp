@@ -382,7 +382,7 @@ const char* HelpText() {
            "  Space             pause or resume picture and music\n"
            "  Left, Right       one second back or on; with Shift ten seconds\n"
            "  Home              back to 0\n"
-           "  [  ]              set the loop's start or end at the moment shown\n"
+           "  [ and ]           set the loop's start or end at the moment shown\n"
            "  L                 loop between them, or stop looping\n"
            "  R                 reload script.txt and the pictures under Data/\n"
            "  Escape            quit (closing the window does too)\n";

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "resources/png_writer.h"
 #include "resources/report.h"
 #include "runtime/effect_manager.h"
 #include "runtime/message_pump.h"
@@ -20,7 +21,6 @@
 #include "shell/offline/job_queue.h"
 #include "shell/offline/music_capture.h"
 #include "shell/offline/pass_frames.h"
-#include "shell/offline/png_writer.h"
 #include "shell/offline/progress.h"
 #include "shell/offline/video_encoder.h"
 #include "shell/run_span.h"

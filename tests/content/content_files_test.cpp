@@ -9,6 +9,7 @@
 
 #include "content/content_generator.h"
 #include "content_probes.h"
+#include "tests/png_file.h"
 
 namespace {
 
@@ -188,7 +189,34 @@ TEST(ContentFiles, GeneratingAgainGivesTheSameBytes) {
         ++compared;
     }
     EXPECT_EQ(compared, std::size(kPictures) + 1);  // and the song
+
+    const std::filesystem::path icon = again / "quellbrook.png";
+    GenerateIcon(icon.string());
+    EXPECT_TRUE(ReadWholeFile(icon.string()) == ReadWholeFile(QB_ICON_FILE)) << "the icon";
     std::filesystem::remove_all(again);
+}
+
+TEST(ContentFiles, IconIsARoundedOpaqueTileOnClearCorners) {
+    SRgbaImage icon;
+    bool rgba8 = false;
+    ASSERT_TRUE(ReadRgbaPng(QB_ICON_FILE, &icon, &rgba8));
+    EXPECT_TRUE(rgba8);
+    ASSERT_EQ(icon.width, 256);
+    ASSERT_EQ(icon.height, 256);
+    const auto at = [&](int x, int y, int channel) { return int(icon.rgba[(size_t(y) * 256 + x) * 4 + channel]); };
+    // Clear beyond the tile's margin and in its rounded corners.
+    for (const auto& [x, y] : {std::pair{0, 0}, {255, 0}, {0, 255}, {255, 255}, {12, 12}, {243, 243}, {128, 2}}) {
+        EXPECT_EQ(at(x, y, 3), 0) << x << "," << y;
+    }
+    // Solid inside it, the ring brighter than the night around it.
+    int opaque = 0;
+    for (int y = 16; y < 240; ++y)
+        for (int x = 16; x < 240; ++x) opaque += at(x, y, 3) == 255;
+    EXPECT_GT(opaque, 224 * 224 * 95 / 100);
+    const auto light = [&](int x, int y) { return at(x, y, 0) + at(x, y, 1) + at(x, y, 2); };
+    const int ringTop = light(122, 256 - 138 - 64);  // rows stored top first
+    const int sky = light(40, 40);
+    EXPECT_GT(ringTop, sky + 300) << ringTop << " against " << sky;
 }
 
 }  // namespace

@@ -12,9 +12,7 @@
 #include "shell/offline/job_queue.h"
 #include "shell/offline/music_capture.h"
 #include "shell/offline/pass_frames.h"
-#include "shell/offline/png_writer.h"
 #include "shell/offline/wav_writer.h"
-#include "tests/png_file.h"
 #include "tests/shell/test_files.h"
 
 namespace {
@@ -27,29 +25,6 @@ uint32_t Le32(const std::string& bytes, size_t at) {
 
 uint16_t Le16(const std::string& bytes, size_t at) {
     return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
-}
-
-TEST(PngWriter, WritesRgbRowsTopFirstAndDropsAlpha) {
-    CTempDir dir;
-    const int width = 5;
-    const int height = 3;
-    std::vector<uint8_t> bgra(width * height * 4);
-    for (size_t i = 0; i < bgra.size(); ++i) bgra[i] = static_cast<uint8_t>(i * 13);
-    std::string error;
-    ASSERT_TRUE(WritePngRgb(dir / "frame.png", bgra.data(), width, height, &error)) << error;
-
-    SRgbImage image;
-    bool rgb8 = false;
-    ASSERT_TRUE(ReadRgbPng(dir / "frame.png", &image, &rgb8));
-    EXPECT_TRUE(rgb8);
-    EXPECT_EQ(image.width, width);
-    EXPECT_EQ(image.height, height);
-    for (int pixel = 0; pixel < width * height; ++pixel) {
-        for (int c = 0; c < 3; ++c) EXPECT_EQ(image.rgb[pixel * 3 + c], bgra[pixel * 4 + 2 - c]) << pixel;
-    }
-
-    EXPECT_FALSE(WritePngRgb(dir / "no/such/dir/frame.png", bgra.data(), width, height, &error));
-    EXPECT_NE(error.find("no/such/dir"), std::string::npos);
 }
 
 TEST(WavWriter, HeaderDescribesTheSamplesWritten) {
