@@ -1,6 +1,7 @@
 #include "shell/run_span.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "resources/report.h"
 
@@ -9,7 +10,7 @@ int64_t FrameAtSeconds(double seconds, const SFrameRate& fps) {
 }
 
 CRunSpan CRunSpan::FromOptions(const SOptions& options) {
-    const int64_t first = FrameAtSeconds(options.start, options.fps);
+    const int64_t first = options.startFrame >= 0 ? options.startFrame : FrameAtSeconds(options.start, options.fps);
     return CRunSpan(first, options.end >= 0.0 ? FrameAtSeconds(options.end, options.fps) : -1);
 }
 
@@ -40,9 +41,22 @@ SDemoHooks CRunSpan::Wrap(SDemoHooks inner, std::function<void(bool hidden)> set
     return hooks;
 }
 
+bool CRunSpan::CheckReached(const SOptions& options) const {
+    if (options.startFrame < 0) return CheckReached(options.start, options.fps);
+    char start[48];
+    std::snprintf(start, sizeof(start), "--start-frame %lld", static_cast<long long>(options.startFrame));
+    return CheckReached(start, options.fps);
+}
+
 bool CRunSpan::CheckReached(double startSeconds, const SFrameRate& fps) const {
+    char start[48];
+    std::snprintf(start, sizeof(start), "--start %g", startSeconds);
+    return CheckReached(start, fps);
+}
+
+bool CRunSpan::CheckReached(const char* start, const SFrameRate& fps) const {
     if (m_first == 0 || m_passes > m_first) return true;
-    ReportF("quellbrook", 0, "--start %g is beyond the timeline's end, which comes after %.3f s", startSeconds,
+    ReportF("quellbrook", 0, "%s is beyond the timeline's end, which comes after %.3f s", start,
             static_cast<double>(m_passes) / FramesPerSecond(fps));
     return false;
 }

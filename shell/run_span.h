@@ -31,10 +31,14 @@ public:
     // Rendering passes so far, simulated ones included.
     int64_t Passes() const { return m_passes; }
     // False, told to the user, when the timeline ended before the first
-    // frame to show.
+    // frame to show (that of `options`' --start or --start-frame).
+    bool CheckReached(const SOptions& options) const;
     bool CheckReached(double startSeconds, const SFrameRate& fps) const;
 
 private:
+    // `start` names the option that asked for the first frame.
+    bool CheckReached(const char* start, const SFrameRate& fps) const;
+
     int64_t m_first;
     int64_t m_end;
     int64_t m_passes = 0;

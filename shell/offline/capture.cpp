@@ -105,8 +105,12 @@ public:
     explicit CCaptureRun(const SOptions& options)
         : m_options(options), m_run(options.fps), m_frames(kFrameWidth, kFrameHeight), m_progress("capture", stderr) {
         if (!options.videoFile.empty()) m_videoFile = VideoFileName(options.videoFile, options.videoCodec);
-        m_musicFile = options.captureDir.empty() ? PartialFileName(m_videoFile, ".wav")
-                                                 : (fs::path(options.captureDir) / "audio.wav").string();
+        // A video without sound needs no music file, unless audio.wav is asked for.
+        if (!options.captureDir.empty()) {
+            m_musicFile = (fs::path(options.captureDir) / "audio.wav").string();
+        } else if (!options.noSound) {
+            m_musicFile = PartialFileName(m_videoFile, ".wav");
+        }
     }
 
     int Run();
@@ -167,7 +171,7 @@ int CCaptureRun::Run() {
     SDemoHooks hooks;
     hooks.musicStarted = [this](uint32_t stream) {
         m_stream = stream;
-        m_musicOpen = m_music.Open(m_musicFile, &m_failure);
+        if (!m_musicFile.empty()) m_musicOpen = m_music.Open(m_musicFile, &m_failure);
     };
     hooks.beforeRender = [this](float clock) {
         m_clock = clock;
@@ -181,7 +185,7 @@ int CCaptureRun::Run() {
     };
     CRunSpan span = CRunSpan::FromOptions(m_options);
     const bool started = RunDemo(span.Wrap(hooks, HideHeadlessDevice));
-    return End(started && span.CheckReached(m_options.start, m_options.fps));
+    return End(started && span.CheckReached(m_options));
 }
 
 // The first pass that renders: the music goes to its file before any frame,
@@ -191,11 +195,13 @@ bool CCaptureRun::Begin(float clock) {
     m_progress.SetEnd(m_options.maxFrames < 0
                           ? end
                           : std::min(end, clock + static_cast<double>(m_options.maxFrames - 1) / FramesPerSecond(m_options.fps)));
-    if (!m_musicOpen) return true;  // the reason is in m_failure
-    const uint64_t skip = MusicSamplesIn(m_run.TimerSteps(), m_options.fps);
-    const uint64_t length =
-        m_options.maxFrames < 0 ? CMusicCapture::kWholeSong : MusicSamplesIn(m_options.maxFrames, m_options.fps);
-    if (!m_music.WriteSong(m_stream, skip, length, [] { return StopSignal() != 0; }, &m_failure)) return true;
+    if (!m_musicFile.empty()) {
+        if (!m_musicOpen) return true;  // the reason is in m_failure
+        const uint64_t skip = MusicSamplesIn(m_run.TimerSteps(), m_options.fps);
+        const uint64_t length =
+            m_options.maxFrames < 0 ? CMusicCapture::kWholeSong : MusicSamplesIn(m_options.maxFrames, m_options.fps);
+        if (!m_music.WriteSong(m_stream, skip, length, [] { return StopSignal() != 0; }, &m_failure)) return true;
+    }
 
     const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     if (!m_options.captureDir.empty()) {
@@ -208,7 +214,7 @@ bool CCaptureRun::Begin(float clock) {
         settings.rate = m_options.fps;
         settings.width = kFrameWidth;
         settings.height = kFrameHeight;
-        settings.audio = m_musicFile;
+        if (!m_options.noSound) settings.audio = m_musicFile;
         if (!m_video.Start(settings, &m_failure)) return true;
         // One thread keeps the frames in order.
         m_videoWriter = std::make_unique<CJobQueue>(1, kQueuedFramesPerThread);
@@ -233,7 +239,7 @@ void CCaptureRun::AddFrame() {
 }
 
 void CCaptureRun::RemoveTemporaryMusic() {
-    if (!m_options.captureDir.empty()) return;
+    if (!m_options.captureDir.empty() || m_musicFile.empty()) return;
     std::error_code ignored;
     fs::remove(m_musicFile, ignored);
 }
