@@ -306,8 +306,8 @@ TEST_F(Farm, StopsCleanlyAndRefusesWhatItCannotDo) {
                               "2", "--end", "60"});
         // The segments' jobs name the work directory.
         std::string work;
-        for (int i = 0; i < 3000 && (work.empty() || !ProcessRuns({work, "--start-frame"})); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 1200 && (work.empty() || !ProcessRuns({work, "--start-frame"})); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
             if (work.empty()) work = WorkDirectory(m_dir.Path(), "v.mp4");
         }
         ASSERT_TRUE(ProcessRuns({work, "--start-frame"})) << "no segment started";
