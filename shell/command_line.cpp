@@ -4,10 +4,15 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include "shell/run_span.h"
 
 namespace {
 
 constexpr int kMaxThreads = 64;
+// The last frame of the longest run --start allows (a day) at the highest rate.
+constexpr int64_t kMaxStartFrame = 86400LL * 1000;
 
 // Every option the program knows, GNU style: "--name VALUE", "--name=VALUE",
 // and for those with a letter "-X VALUE" or "-XVALUE"; "--" ends the options.
@@ -25,7 +30,11 @@ enum class EOption {
     kFps,
     kFrames,
     kStart,
+    kStartFrame,
     kEnd,
+    kFrameCount,
+    kSound,
+    kNoSound,
     kAuthor,
     kDirectory,
     kRenderer,
@@ -55,7 +64,11 @@ constexpr SOptionSpec kOptions[] = {
     {"fps", 0, "a frame rate", EOption::kFps},
     {"frames", 0, "a number", EOption::kFrames},
     {"start", 0, "a time in seconds", EOption::kStart},
+    {"start-frame", 0, "a frame number", EOption::kStartFrame},
     {"end", 0, "a time in seconds", EOption::kEnd},
+    {"frame-count", 0, nullptr, EOption::kFrameCount},
+    {"sound", 0, "a file name", EOption::kSound},
+    {"no-sound", 0, nullptr, EOption::kNoSound},
     {"author", 0, nullptr, EOption::kAuthor},
     {"directory", 'C', "a directory", EOption::kDirectory},
     {"renderer", 0, "auto, gpu or cpu", EOption::kRenderer},
@@ -126,9 +139,12 @@ struct SParsed {
     bool capture = false;
     bool benchmark = false;
     bool check = false;
+    bool frameCount = false;
     bool codecGiven = false;
     bool fpsGiven = false;
     bool framesGiven = false;
+    bool startGiven = false;
+    bool startFrameGiven = false;
     bool endGiven = false;
 };
 
@@ -153,6 +169,23 @@ bool Apply(const SOptionSpec& entry, const std::string& shown, const char* value
             return true;
         case EOption::kCheck:
             parsed->check = true;
+            return true;
+        case EOption::kFrameCount:
+            parsed->frameCount = true;
+            return true;
+        case EOption::kSound:
+            options.soundFile = value;
+            return true;
+        case EOption::kNoSound:
+            options.noSound = true;
+            return true;
+        case EOption::kStartFrame:
+            if (!ParseCount(value, 0, kMaxStartFrame, &options.startFrame)) {
+                *error = shown + " needs a frame number from 0 to " + std::to_string(kMaxStartFrame) + ", not '" +
+                         value + "'";
+                return false;
+            }
+            parsed->startFrameGiven = true;
             return true;
         case EOption::kCapture:
             parsed->capture = true;
@@ -216,7 +249,7 @@ bool Apply(const SOptionSpec& entry, const std::string& shown, const char* value
                 return false;
             }
             (entry.option == EOption::kStart ? options.start : options.end) = seconds;
-            if (entry.option == EOption::kEnd) parsed->endGiven = true;
+            (entry.option == EOption::kStart ? parsed->startGiven : parsed->endGiven) = true;
             return true;
         }
         case EOption::kAuthor:
@@ -311,13 +344,17 @@ const char* UsageText() {
            "                  [--size WxH] [--supersample N] [--fps N] [--frames N] [--start S]\n"
            "                  [--end S] [--overwrite]\n"
            "       quellbrook [-C DIR] [--renderer R] [--threads N] --video FILE [--video-codec C]\n"
-           "                  [--size WxH] [--supersample N] [--fps N] [--frames N] [--start S]\n"
-           "                  [--end S] [--overwrite]\n"
+           "                  [--no-sound] [--size WxH] [--supersample N] [--fps N] [--frames N]\n"
+           "                  [--start S] [--end S] [--overwrite]\n"
            "       quellbrook [-C DIR] [--renderer R] [--threads N] --benchmark [--per-effect]\n"
            "                  [--size WxH] [--supersample N] [--fps N] [--frames N] [--start S]\n"
            "                  [--end S]\n"
+           "       quellbrook [-C DIR] --frame-count [--fps N] [--frames N] [--start S] [--end S]\n"
+           "       quellbrook [-C DIR] --sound FILE [--fps N] [--frames N] [--start S] [--end S]\n"
+           "                  [--overwrite]\n"
            "       quellbrook [-C DIR] --check\n"
-           "       quellbrook --help | --version\n";
+           "       quellbrook --help | --version\n"
+           "  (--start-frame N may stand for --start S in every form but the first)\n";
 }
 
 const char* HelpText() {
@@ -334,8 +371,13 @@ const char* HelpText() {
            "                    without --capture\n"
            "  --video-codec C   h264 (default): H.264 and AAC in the container FILE's\n"
            "                    extension names; lossless: FFV1 and FLAC in .mkv\n"
+           "  --no-sound        with --video: a video without a sound track\n"
+           "  --sound FILE      write only the run's sound, without drawing: the WAV file\n"
+           "                    --capture would write as audio.wav for the same options\n"
+           "  --frame-count     print how many frames the run would make for the options\n"
+           "                    given (--fps, --start, --end, --frames), without drawing\n"
            "  --overwrite       replace the frames and audio.wav of an earlier capture in\n"
-           "                    DIR, or an existing FILE\n"
+           "                    DIR, or an existing video or --sound FILE\n"
            "  --benchmark       render at a fixed frame rate as fast as possible and report\n"
            "                    the time per frame (mean, p50, p99, max), from whole\n"
            "                    frames with one drain of the renderer each\n"
@@ -349,6 +391,8 @@ const char* HelpText() {
            "                    run at the fixed step of --fps without being shown, so\n"
            "                    the first frame is exactly frame S x fps of a run from 0\n"
            "                    (frames are numbered from 000000 all the same)\n"
+           "  --start-frame N   begin at frame N of a run from 0, the way --start does,\n"
+           "                    for the runs at a fixed rate; not with --start\n"
            "  --end S           stop at S seconds of the timeline\n"
            "  --author          play in a window for writing the timeline: a fixed step\n"
            "                    paced by the music, the last frame held at the end, and\n"
@@ -398,46 +442,65 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
         return true;
     }
     const bool capture = parsed.capture || !result.videoFile.empty();
-    const int modes = int(capture) + int(parsed.benchmark);
-    const bool startGiven = result.start > 0.0;
-    if (parsed.check && (modes > 0 || result.windowed)) {
-        *error = "--check cannot be used with --capture, --video, --benchmark or --windowed";
+    const bool sound = !result.soundFile.empty();
+    // The runs at a fixed rate, by the option that asks for each.
+    std::vector<std::string> modes;
+    if (capture) modes.push_back(parsed.capture ? "--capture" : "--video");
+    if (parsed.benchmark) modes.push_back("--benchmark");
+    if (parsed.frameCount) modes.push_back("--frame-count");
+    if (sound) modes.push_back("--sound");
+    const bool fixedRate = !modes.empty();
+    const bool startGiven = result.start > 0.0 || parsed.startFrameGiven;
+    if (parsed.check && (fixedRate || result.windowed)) {
+        *error = "--check cannot be used with " + (fixedRate ? modes[0] : std::string("--windowed"));
         return false;
     }
     if (parsed.check && (result.author || startGiven || parsed.endGiven)) {
         *error = "--check cannot be used with --author, --start or --end";
         return false;
     }
-    if (modes > 1) {
-        *error = "--capture and --video cannot be used with --benchmark";
+    if (modes.size() > 1) {
+        *error = modes[1] + " cannot be used with " + modes[0];
         return false;
     }
     if (parsed.codecGiven && result.videoFile.empty()) {
         *error = "--video-codec needs --video";
         return false;
     }
+    if (result.noSound && result.videoFile.empty()) {
+        *error = "--no-sound needs --video";
+        return false;
+    }
     if (result.perEffect && !parsed.benchmark) {
         *error = "--per-effect needs --benchmark";
         return false;
     }
-    if (result.overwrite && !capture) {
-        *error = "--overwrite needs --capture or --video";
+    if (result.overwrite && !capture && !sound) {
+        *error = "--overwrite needs --capture, --video or --sound";
         return false;
     }
-    if (parsed.framesGiven && !capture && !parsed.benchmark) {
-        *error = "--frames needs --capture, --video or --benchmark";
+    if (parsed.framesGiven && !fixedRate) {
+        *error = "--frames needs --capture, --video, --benchmark, --frame-count or --sound";
         return false;
     }
-    if (parsed.fpsGiven && modes == 0 && !result.author && !startGiven) {
+    if (parsed.startFrameGiven && !fixedRate) {
+        *error = "--start-frame needs --capture, --video, --benchmark, --frame-count or --sound";
+        return false;
+    }
+    if (parsed.startFrameGiven && parsed.startGiven) {
+        *error = "--start-frame cannot be used with --start";
+        return false;
+    }
+    if (parsed.fpsGiven && !fixedRate && !result.author && !startGiven) {
         *error = "--fps needs --capture, --video, --benchmark, --start or --author";
         return false;
     }
     // The window's fixed step counts whole frames a second.
-    if (modes == 0 && result.fps.den != 1) {
+    if (!fixedRate && result.fps.den != 1) {
         *error = "--fps for the window needs a whole number of frames a second";
         return false;
     }
-    if (result.author && modes > 0) {
+    if (result.author && fixedRate) {
         *error = "--author is only for the interactive run";
         return false;
     }
@@ -449,7 +512,11 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
         *error = "--end must come after --start";
         return false;
     }
-    if (result.windowed && modes > 0) {
+    if (parsed.endGiven && parsed.startFrameGiven && FrameAtSeconds(result.end, result.fps) <= result.startFrame) {
+        *error = "--end must come after --start-frame";
+        return false;
+    }
+    if (result.windowed && fixedRate) {
         *error = "--windowed is only for the interactive run";
         return false;
     }
@@ -458,7 +525,7 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
         *error = "--check draws nothing: --size and --supersample are not for it";
         return false;
     }
-    if (result.nativeSize && modes > 0) {
+    if (result.nativeSize && fixedRate) {
         *error = "--size native is for the window and full screen; name a size such as 3840x2160";
         return false;
     }
@@ -472,10 +539,12 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
                  SizeText(result.width, result.height) + "; --video-codec lossless takes any size";
         return false;
     }
-    result.mode = parsed.check       ? ERunMode::kCheck
-                  : capture          ? ERunMode::kCapture
-                  : parsed.benchmark ? ERunMode::kBenchmark
-                                     : ERunMode::kInteractive;
+    result.mode = parsed.check        ? ERunMode::kCheck
+                  : capture           ? ERunMode::kCapture
+                  : parsed.benchmark  ? ERunMode::kBenchmark
+                  : parsed.frameCount ? ERunMode::kFrameCount
+                  : sound             ? ERunMode::kSound
+                                      : ERunMode::kInteractive;
     *options = result;
     return true;
 }

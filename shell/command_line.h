@@ -1,5 +1,6 @@
 // The program's options: the interactive run (the default), capture to files
-// (frames, a video or both) and the benchmark.
+// (frames, a video or both), the benchmark, and the questions a farm of
+// renderers asks (how many frames a run has, its sound alone).
 #pragma once
 
 #include <cstdint>
@@ -9,8 +10,9 @@
 #include "shell/frame_size.h"
 #include "shell/renderer_choice.h"
 
-// kCapture: --capture DIR, --video FILE or both.
-enum class ERunMode { kInteractive, kCapture, kBenchmark, kCheck, kHelp, kVersion };
+// kCapture: --capture DIR, --video FILE or both. kFrameCount prints how many
+// frames the run would make; kSound writes its sound without drawing.
+enum class ERunMode { kInteractive, kCapture, kBenchmark, kCheck, kFrameCount, kSound, kHelp, kVersion };
 
 // kH264: H.264 and AAC, which every player plays; kLossless: FFV1 and FLAC
 // in Matroska, for archiving.
@@ -21,11 +23,14 @@ struct SOptions {
     bool windowed = false;
     std::string captureDir;  // empty: no PNG frames
     std::string videoFile;   // empty: no video
+    std::string soundFile;   // --sound: the run's sound alone, as a WAV file
+    bool noSound = false;    // --no-sound: a video without a sound track
     EVideoCodec videoCodec = EVideoCodec::kH264;
     bool overwrite = false;  // replace earlier frames or an existing video
     SFrameRate fps;
     int64_t maxFrames = -1;  // -1: until the timeline ends
     double start = 0.0;      // --start: seconds of the timeline before the first frame shown
+    int64_t startFrame = -1; // --start-frame: the first frame shown by number; -1: from --start
     double end = -1.0;       // --end: seconds at which the run stops; -1: the timeline's end
     bool author = false;     // --author: the interactive run for timeline authors
     std::string directory;   // -C: where the presentation is; empty: here

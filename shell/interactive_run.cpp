@@ -89,7 +89,7 @@ int RunInteractive(const SOptions& options, CRasterDevice* device) {
         if (demo.stopped) {
             status = pump.ExitStatus();
         } else {
-            status = span.CheckReached(options.start, options.fps) ? 0 : 1;
+            status = span.CheckReached(options) ? 0 : 1;
         }
     }
     SetMessagePump(nullptr);

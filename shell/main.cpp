@@ -13,6 +13,8 @@
 #include "shell/command_line.h"
 #include "shell/offline/benchmark.h"
 #include "shell/offline/capture.h"
+#include "shell/offline/run_length.h"
+#include "shell/offline/sound_run.h"
 #include "shell/window_run.h"
 
 namespace {
@@ -34,6 +36,7 @@ bool EnterDirectory(SOptions* options) {
     }
     AnchorPath(startDir, &options->captureDir);
     AnchorPath(startDir, &options->videoFile);
+    AnchorPath(startDir, &options->soundFile);
     std::free(startDir);
     if (chdir(options->directory.c_str()) != 0) {
         ReportF("quellbrook", 0, "-C %s: cannot enter the directory: %s", options->directory.c_str(),
@@ -67,6 +70,10 @@ int main(int argc, char** argv) {
             return RunBenchmark(options);
         case ERunMode::kCheck:
             return RunCheck();
+        case ERunMode::kFrameCount:
+            return RunFrameCount(options);
+        case ERunMode::kSound:
+            return RunSound(options);
         case ERunMode::kInteractive:
             return RunInWindow(options);
     }

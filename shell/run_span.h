@@ -20,8 +20,9 @@ public:
     CRunSpan(int64_t first, int64_t end) : m_first(first), m_end(end) {}
     static CRunSpan FromOptions(const SOptions& options);
 
-    // Before each drawing pass: hides the device for the simulated ones and
-    // shows it again for the first one shown. True when the pass is shown.
+    // Before each drawing pass: hides the device (when there is one) for the
+    // simulated ones and shows it again for the first one shown. True when
+    // the pass is shown.
     bool EnterPass(CRasterDevice* device);
     // Whether the pass just entered is the first one shown.
     bool FirstShown() const { return m_passes == m_first + 1; }
@@ -32,10 +33,13 @@ public:
     // Drawing passes so far, simulated ones included.
     int64_t Passes() const { return m_passes; }
     // False, told to the user, when the timeline ended before the first
-    // frame to show.
-    bool CheckReached(double startSeconds, const SFrameRate& fps) const;
+    // frame to show (that of `options`' --start or --start-frame).
+    bool CheckReached(const SOptions& options) const;
 
 private:
+    // `start` names the option that asked for the first frame.
+    bool CheckReached(const char* start, const SFrameRate& fps) const;
+
     int64_t m_first;
     int64_t m_end;
     int64_t m_passes = 0;

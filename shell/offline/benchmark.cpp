@@ -122,7 +122,7 @@ int RunBenchmark(const SOptions& options) {
     }
     g_effectManager.SetRenderObserver(nullptr, nullptr);
     progress.Finish();
-    if (!started || !span.CheckReached(options.start, options.fps)) return 1;
+    if (!started || !span.CheckReached(options)) return 1;
 
     std::printf("renderer: %s: %s\n", renderer.c_str(), output.Display().Why().c_str());
     if (options.perEffect) {

@@ -115,8 +115,12 @@ public:
           m_frames(m_size),
           m_progress("capture", stderr) {
         if (!options.videoFile.empty()) m_videoFile = VideoFileName(options.videoFile, options.videoCodec);
-        m_musicFile = options.captureDir.empty() ? PartialFileName(m_videoFile, ".wav")
-                                                 : (fs::path(options.captureDir) / "audio.wav").string();
+        // A video without sound needs no music file, unless audio.wav is asked for.
+        if (!options.captureDir.empty()) {
+            m_musicFile = (fs::path(options.captureDir) / "audio.wav").string();
+        } else if (!options.noSound) {
+            m_musicFile = PartialFileName(m_videoFile, ".wav");
+        }
     }
 
     int Run();
@@ -176,7 +180,7 @@ int CCaptureRun::Run() {
     SDemo demo;
     const bool started = StartDemo(SDemoStart(), &demo);
     if (started) {
-        m_musicOpen = m_music.Open(m_musicFile, &m_failure);
+        if (!m_musicFile.empty()) m_musicOpen = m_music.Open(m_musicFile, &m_failure);
         while (!Done(demo, span)) {
             const bool shown = DemoPassDraws(demo) && span.EnterPass(&m_output.Device());
             if (shown) {
@@ -189,7 +193,7 @@ int CCaptureRun::Run() {
         StopDemo(&demo);
     }
     SetMessagePump(nullptr);
-    return End(started && span.CheckReached(m_options.start, m_options.fps));
+    return End(started && span.CheckReached(m_options));
 }
 
 bool CCaptureRun::Done(const SDemo& demo, const CRunSpan& span) const {
@@ -205,11 +209,13 @@ void CCaptureRun::Begin(const SDemo& demo) {
                           ? end
                           : std::min(end, m_clock + static_cast<double>(m_options.maxFrames - 1) /
                                                          FramesPerSecond(m_options.fps)));
-    if (!m_musicOpen) return;  // the reason is in m_failure
-    const uint64_t skip = MusicSamplesIn(m_output.TimerSteps(), m_options.fps);
-    const uint64_t length =
-        m_options.maxFrames < 0 ? CMusicCapture::kWholeSong : MusicSamplesIn(m_options.maxFrames, m_options.fps);
-    if (!m_music.WriteSong(demo.stream, skip, length, [] { return StopSignal() != 0; }, &m_failure)) return;
+    if (!m_musicFile.empty()) {
+        if (!m_musicOpen) return;  // the reason is in m_failure
+        const uint64_t skip = MusicSamplesIn(m_output.TimerSteps(), m_options.fps);
+        const uint64_t length =
+            m_options.maxFrames < 0 ? CMusicCapture::kWholeSong : MusicSamplesIn(m_options.maxFrames, m_options.fps);
+        if (!m_music.WriteSong(demo.stream, skip, length, [] { return StopSignal() != 0; }, &m_failure)) return;
+    }
 
     const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     if (!m_options.captureDir.empty()) {
@@ -222,7 +228,7 @@ void CCaptureRun::Begin(const SDemo& demo) {
         settings.rate = m_options.fps;
         settings.width = m_size.frameWidth;
         settings.height = m_size.frameHeight;
-        settings.audio = m_musicFile;
+        if (!m_options.noSound) settings.audio = m_musicFile;
         if (!m_video.Start(settings, &m_failure)) return;
         // One thread keeps the frames in order.
         m_videoWriter = std::make_unique<CJobQueue>(1, QueuedFrames(m_size, 1));
@@ -247,7 +253,7 @@ void CCaptureRun::AddFrame() {
 }
 
 void CCaptureRun::RemoveTemporaryMusic() {
-    if (!m_options.captureDir.empty()) return;
+    if (!m_options.captureDir.empty() || m_musicFile.empty()) return;
     std::error_code ignored;
     fs::remove(m_musicFile, ignored);
 }

@@ -68,18 +68,19 @@ std::vector<std::string> FfmpegArguments(const SVideoSettings& settings, const s
         "-f", "rawvideo", "-pixel_format", "bgra",
         "-video_size", std::to_string(settings.width) + "x" + std::to_string(settings.height),
         "-framerate", rate, "-i", "pipe:0",
-        "-i", settings.audio,
-        "-map", "0:v", "-map", "1:a",
+    };
+    const bool sound = !settings.audio.empty();
+    if (sound) {
         // The music is padded with silence and cut where the frames end, so
         // it lasts exactly as long as they do, to an audio frame.
-        "-af", "apad", "-shortest",
-        "-fps_mode", "cfr", "-r", rate,
-    };
+        args.insert(args.end(), {"-i", settings.audio, "-map", "0:v", "-map", "1:a", "-af", "apad", "-shortest"});
+    }
+    args.insert(args.end(), {"-fps_mode", "cfr", "-r", rate});
     switch (settings.codec) {
         case EVideoCodec::kH264:
             // What plays everywhere: H.264 in 4:2:0 and AAC.
-            args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
-                                     "-c:a", "aac", "-b:a", "192k"});
+            args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"});
+            if (sound) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
             if (std::filesystem::path(output).extension() == ".mp4") {
                 args.insert(args.end(), {"-movflags", "+faststart"});
             }
@@ -87,8 +88,8 @@ std::vector<std::string> FfmpegArguments(const SVideoSettings& settings, const s
         case EVideoCodec::kLossless:
             // The pixels and samples as they are: RGB FFV1 and FLAC, in short
             // audio frames so the cut at the end is close.
-            args.insert(args.end(), {"-c:v", "ffv1", "-level", "3", "-slices", "4", "-pix_fmt", "bgr0", "-c:a",
-                                     "flac", "-frame_size", "256"});
+            args.insert(args.end(), {"-c:v", "ffv1", "-level", "3", "-slices", "4", "-pix_fmt", "bgr0"});
+            if (sound) args.insert(args.end(), {"-c:a", "flac", "-frame_size", "256"});
             break;
     }
     args.insert(args.end(), {"-y", output});

@@ -22,7 +22,7 @@ struct SVideoSettings {
     SFrameRate rate;
     int width = 0;
     int height = 0;
-    std::string audio;  // the WAV file, as long as the frames or longer
+    std::string audio;  // the WAV file, as long as the frames or longer; empty: no sound
 };
 
 // True when `program` is an executable file in one of PATH's directories.

@@ -112,6 +112,39 @@ TEST(CommandLine, TakesAStartAnEndAndAuthorMode) {
     EXPECT_EQ(error, "--end must come after --start");
 }
 
+TEST(CommandLine, TakesWhatAVideoMadeInSegmentsAsks) {
+    SOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--video", "s.mp4", "--no-sound", "--start-frame", "4800", "--frames", "300"}, &options, &error))
+        << error;
+    EXPECT_EQ(options.mode, ERunMode::kCapture);
+    EXPECT_TRUE(options.noSound);
+    EXPECT_EQ(options.startFrame, 4800);
+    ASSERT_TRUE(Parse({"--frame-count", "--fps", "60000/1001", "--start", "80", "--end", "96"}, &options, &error))
+        << error;
+    EXPECT_EQ(options.mode, ERunMode::kFrameCount);
+    EXPECT_EQ(options.startFrame, -1);
+    ASSERT_TRUE(Parse({"--sound", "a.wav", "--start-frame=0", "--overwrite"}, &options, &error)) << error;
+    EXPECT_EQ(options.mode, ERunMode::kSound);
+    EXPECT_EQ(options.soundFile, "a.wav");
+    EXPECT_EQ(options.startFrame, 0);
+
+    EXPECT_FALSE(Parse({"--benchmark", "--start-frame", "5", "--start", "1"}, &options, &error));
+    EXPECT_EQ(error, "--start-frame cannot be used with --start");
+    // Frame 60 at 30 fps is 2 s in.
+    EXPECT_FALSE(Parse({"--frame-count", "--fps", "30", "--start-frame", "60", "--end", "2"}, &options, &error));
+    EXPECT_EQ(error, "--end must come after --start-frame");
+    EXPECT_TRUE(Parse({"--frame-count", "--fps", "30", "--start-frame", "60", "--end", "2.02"}, &options, &error));
+    EXPECT_FALSE(Parse({"--sound", "a.wav", "--frame-count"}, &options, &error));
+    EXPECT_EQ(error, "--sound cannot be used with --frame-count");
+    EXPECT_FALSE(Parse({"--capture", "d", "--no-sound"}, &options, &error));
+    EXPECT_EQ(error, "--no-sound needs --video");
+    EXPECT_FALSE(Parse({"--windowed", "--start-frame", "5"}, &options, &error));
+    EXPECT_EQ(error, "--start-frame needs --capture, --video, --benchmark, --frame-count or --sound");
+    EXPECT_FALSE(Parse({"--sound", "a.wav", "--start-frame", "86400001"}, &options, &error));
+    EXPECT_FALSE(Parse({"--check", "--frame-count"}, &options, &error));
+}
+
 TEST(CommandLine, RefusesWhatItCannotDo) {
     const std::vector<std::vector<const char*>> bad = {
         {"--fullscreen"},

@@ -9,16 +9,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "audio/mp3_stream.h"
 #include "tests/png_file.h"
 #include "tests/shell/loop_model.h"
 #include "tests/shell/run_program.h"
 #include "tests/shell/test_files.h"
+#include "tests/shell/video_probe.h"
 
 namespace {
 
@@ -36,17 +35,6 @@ std::string FrameName(int index) {
     char name[16];
     std::snprintf(name, sizeof(name), "%06d.png", index);
     return name;
-}
-
-// The song's samples as the program's decoder gives them.
-std::vector<int16_t> DecodeSong(const std::string& path) {
-    CMp3Stream stream;
-    std::string error;
-    std::vector<int16_t> pcm;
-    if (!stream.Open(path.c_str(), &error)) return pcm;
-    int16_t chunk[4096 * kMusicChannels];
-    while (size_t frames = stream.Read(chunk, 4096)) pcm.insert(pcm.end(), chunk, chunk + frames * kMusicChannels);
-    return pcm;
 }
 
 // A scratch working directory with a song; skipped where this machine cannot
@@ -295,54 +283,6 @@ protected:
         EndToEnd::SetUp();
     }
 };
-
-struct SStream {
-    std::string codec;
-    std::string rate;
-    int64_t frames = -1;
-    double duration = -1.0;
-    int width = 0;
-    int height = 0;
-};
-
-// ffprobe's view of each stream: frames counted by decoding, the duration
-// from the container (Matroska keeps it in a tag).
-std::vector<SStream> ProbeStreams(const std::string& file) {
-    const SProgramRun run =
-        CRunningProgram("ffprobe", ".",
-                        {"-v", "error", "-count_frames", "-show_entries",
-                         "stream=codec_name,r_frame_rate,nb_read_frames,duration,width,height:stream_tags=DURATION", file})
-            .Wait();
-    std::vector<SStream> streams;
-    std::istringstream lines(run.out);
-    for (std::string line; std::getline(lines, line);) {
-        const size_t equals = line.find('=');
-        if (line == "[STREAM]") streams.emplace_back();
-        if (streams.empty() || equals == std::string::npos) continue;
-        const std::string key = line.substr(0, equals);
-        const std::string value = line.substr(equals + 1);
-        SStream& stream = streams.back();
-        if (key == "codec_name") stream.codec = value;
-        if (key == "r_frame_rate") stream.rate = value;
-        if (key == "nb_read_frames" && value != "N/A") stream.frames = std::stoll(value);
-        if (key == "duration" && value != "N/A") stream.duration = std::stod(value);
-        if (key == "width") stream.width = std::stoi(value);
-        if (key == "height") stream.height = std::stoi(value);
-        int hours = 0, minutes = 0;
-        double seconds = 0.0;
-        if (key == "TAG:DURATION" && std::sscanf(value.c_str(), "%d:%d:%lf", &hours, &minutes, &seconds) == 3) {
-            stream.duration = hours * 3600.0 + minutes * 60.0 + seconds;
-        }
-    }
-    return streams;
-}
-
-// The video's sound as 44.1 kHz 16-bit stereo.
-std::string DecodeSound(const std::string& file) {
-    return CRunningProgram("ffmpeg", ".", {"-v", "error", "-i", file, "-f", "s16le", "-ac", "2", "-ar", "44100", "-"})
-        .Wait()
-        .out;
-}
 
 // The frames go to ffmpeg while they are drawn, so no PNG pattern is made
 // from the directory's name and no PNG is written without --capture.

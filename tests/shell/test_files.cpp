@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "audio/mp3_stream.h"
+
 CTempDir::CTempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "quellbrook-test-XXXXXX").string();
     if (mkdtemp(pattern.data())) m_path = pattern;
@@ -85,7 +87,10 @@ std::vector<int16_t> TonePcm(int rate, int channels, double seconds) {
 }
 
 bool WriteToneMp3(const std::string& path, int rate, int channels, double seconds) {
-    std::vector<int16_t> pcm = TonePcm(rate, channels, seconds);
+    return WritePcmMp3(path, rate, channels, TonePcm(rate, channels, seconds));
+}
+
+bool WritePcmMp3(const std::string& path, int rate, int channels, std::vector<int16_t> pcm) {
     const int frames = static_cast<int>(pcm.size() / static_cast<size_t>(channels));
 
     lame_global_flags* lame = lame_init();
@@ -120,4 +125,14 @@ bool WriteToneMp3(const std::string& path, int rate, int channels, double second
     }
     lame_close(lame);
     return ok;
+}
+
+std::vector<int16_t> DecodeSong(const std::string& path) {
+    CMp3Stream stream;
+    std::string error;
+    std::vector<int16_t> pcm;
+    if (!stream.Open(path.c_str(), &error)) return pcm;
+    int16_t chunk[4096 * kMusicChannels];
+    while (size_t frames = stream.Read(chunk, 4096)) pcm.insert(pcm.end(), chunk, chunk + frames * kMusicChannels);
+    return pcm;
 }

@@ -50,3 +50,8 @@ std::string WaveFile(uint16_t formatTag, const std::string& data);
 // Encodes TonePcm to an MP3 file (with the tag that lets decoders drop the
 // encoder's padding). Returns false when the encoder fails.
 bool WriteToneMp3(const std::string& path, int rate, int channels, double seconds);
+// Encodes interleaved 16-bit PCM to an MP3 file the same way.
+bool WritePcmMp3(const std::string& path, int rate, int channels, std::vector<int16_t> pcm);
+// The song's samples as the program's decoder gives them (44.1 kHz 16-bit
+// stereo, interleaved); empty when it cannot be decoded.
+std::vector<int16_t> DecodeSong(const std::string& path);
