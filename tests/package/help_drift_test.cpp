@@ -34,16 +34,16 @@ std::set<std::string> LongOnly(const std::set<std::string>& options) {
     return longOnes;
 }
 
-std::string HelpText() {
+std::string HelpText(const std::string& program = QuellbrookBinary()) {
     CTempDir dir;
-    const SProgramRun help = RunQuellbrook(dir.Path(), {"--help"});
+    const SProgramRun help = CRunningProgram(program, dir.Path(), {"--help"}).Wait();
     EXPECT_EQ(help.status, 0) << help.err;
     return help.out;
 }
 
 // The page as text: roff's escaped dashes and font changes taken out.
-std::string ManPageText() {
-    std::string page = ReadFile(QB_MAN_PAGE);
+std::string ManPageText(const std::string& path = QB_MAN_PAGE) {
+    std::string page = ReadFile(path);
     page = std::regex_replace(page, std::regex(R"(\\-)"), "-");
     return std::regex_replace(page, std::regex(R"(\\f[BIRP])"), "");
 }
@@ -61,6 +61,14 @@ TEST(ManPage, NamesTheSameOptionsAsHelp) {
     ASSERT_TRUE(help.count("--renderer") && help.count("-C")) << "the help names no options";
     const std::string page = ManPageText();
     ASSERT_FALSE(page.empty()) << QB_MAN_PAGE;
+    EXPECT_EQ(OptionsNamed(page), help);
+}
+
+TEST(ManPage, TheFarmsPageNamesTheSameOptionsAsItsHelp) {
+    const std::set<std::string> help = OptionsNamed(HelpText(QB_RENDER_BINARY));
+    ASSERT_TRUE(help.count("--sshlogin") && help.count("--jobs")) << "the help names no options";
+    const std::string page = ManPageText(QB_RENDER_MAN_PAGE);
+    ASSERT_FALSE(page.empty()) << QB_RENDER_MAN_PAGE;
     EXPECT_EQ(OptionsNamed(page), help);
 }
 
