@@ -19,11 +19,13 @@
 #include "shell/run_span.h"
 #include "shell/offline/headless_run.h"
 #include "shell/offline/music_capture.h"
+#include "shell/offline/output_claim.h"
 #include "shell/offline/pass_frames.h"
 #include "shell/offline/png_writer.h"
 #include "shell/offline/progress.h"
 #include "shell/offline/video_encoder.h"
 #include "shell/offline/job_queue.h"
+#include "shell/offline/written_frames.h"
 #include "shell/stop_signals.h"
 
 namespace fs = std::filesystem;
@@ -105,7 +107,9 @@ public:
     explicit CCaptureRun(const SOptions& options)
         : m_options(options), m_run(options.fps), m_frames(kFrameWidth, kFrameHeight), m_progress("capture", stderr) {
         if (!options.videoFile.empty()) m_videoFile = VideoFileName(options.videoFile, options.videoCodec);
-        m_musicFile = options.captureDir.empty() ? PartialFileName(m_videoFile, ".wav")
+        // The sound of a video alone never takes this name: it stays hidden
+        // beside the video and goes with the run.
+        m_musicFile = options.captureDir.empty() ? fs::path(m_videoFile).replace_extension(".wav").string()
                                                  : (fs::path(options.captureDir) / "audio.wav").string();
     }
 
@@ -116,9 +120,9 @@ private:
     bool Begin(float clock);
     void AddFrame();
     int End(bool started);
-    void RemoveTemporaryMusic();
 
     const SOptions& m_options;
+    COutputClaim m_outputs;
     CHeadlessRun m_run;
     CPassFrames m_frames;
     CProgress m_progress;
@@ -128,6 +132,7 @@ private:
     bool m_musicOpen = false;
     uint32_t m_stream = 0;
     CVideoEncoder m_video;
+    CWrittenFrames m_framesWritten;  // before the writers, which note frames in it
     std::unique_ptr<CJobQueue> m_pngWriters;
     std::unique_ptr<CJobQueue> m_videoWriter;
     bool m_begun = false;
@@ -146,13 +151,17 @@ int CCaptureRun::Run() {
         if (m_options.videoCodec == EVideoCodec::kLossless && fs::path(m_videoFile).extension() != ".mkv") {
             return Fail("--video-codec lossless writes Matroska: name the video FILE.mkv, not " + m_videoFile);
         }
+    }
+    std::string error;
+    // Before anything is replaced: another run may be writing there.
+    if (!m_outputs.Claim(m_options.captureDir, m_videoFile, &error)) return Fail(error);
+    if (!m_videoFile.empty()) {
         if (fs::exists(m_videoFile) && !m_options.overwrite) {
             return Fail(m_videoFile + " exists already; --overwrite replaces it");
         }
         // A write to a pipe ffmpeg has left must fail, not end the program.
         std::signal(SIGPIPE, SIG_IGN);
     }
-    std::string error;
     if (!m_options.captureDir.empty() && !PrepareCaptureDirectory(m_options.captureDir, m_options.overwrite, &error)) {
         return Fail(error);
     }
@@ -208,7 +217,7 @@ bool CCaptureRun::Begin(float clock) {
         settings.rate = m_options.fps;
         settings.width = kFrameWidth;
         settings.height = kFrameHeight;
-        settings.audio = m_musicFile;
+        settings.audio = m_music.Path();
         if (!m_video.Start(settings, &m_failure)) return true;
         // One thread keeps the frames in order.
         m_videoWriter = std::make_unique<CJobQueue>(1, kQueuedFramesPerThread);
@@ -220,8 +229,10 @@ void CCaptureRun::AddFrame() {
     const FramePixels frame = m_frames.Frame();
     if (m_pngWriters) {
         const std::string path = FramePath(m_options.captureDir, m_frameCount);
-        m_writerFailed |= !m_pngWriters->Submit([frame, path](std::string* error) {
-            return WritePngRgb(path, frame->data(), kFrameWidth, kFrameHeight, error);
+        m_writerFailed |= !m_pngWriters->Submit([this, frame, path, index = m_frameCount](std::string* error) {
+            if (!WritePngRgb(path, frame->data(), kFrameWidth, kFrameHeight, error)) return false;
+            m_framesWritten.Done(index);
+            return true;
         });
     }
     if (m_videoWriter) {
@@ -232,21 +243,22 @@ void CCaptureRun::AddFrame() {
     m_progress.Update(m_frameCount, m_clock);
 }
 
-void CCaptureRun::RemoveTemporaryMusic() {
-    if (!m_options.captureDir.empty()) return;
-    std::error_code ignored;
-    fs::remove(m_musicFile, ignored);
-}
-
 int CCaptureRun::End(bool started) {
     m_progress.Finish();
     // The reason is on standard error already.
-    if (!started) {
-        RemoveTemporaryMusic();
-        return 1;
-    }
+    if (!started) return 1;
     std::string error;
     if (m_pngWriters && !m_pngWriters->Finish(&error) && m_failure.empty()) m_failure = error;
+    if (m_pngWriters) {
+        // Frames written after one that failed would leave a gap: the
+        // capture ends where its frames stop being whole.
+        const int64_t whole = m_framesWritten.Whole();
+        std::error_code ignored;
+        for (int64_t frame = whole; frame < m_frameCount; ++frame) {
+            fs::remove(FramePath(m_options.captureDir, frame), ignored);
+        }
+        m_frameCount = whole;
+    }
     if (m_videoWriter && !m_videoWriter->Finish(&error) && m_failure.empty()) m_failure = error;
     const bool video = !m_videoFile.empty() && m_videoWriter && m_failure.empty() && m_frameCount > 0;
     const bool videoMade = video && m_video.Finish(&m_failure);
@@ -256,7 +268,6 @@ int CCaptureRun::End(bool started) {
             m_failure = error;
         }
     }
-    RemoveTemporaryMusic();
 
     const double seconds = static_cast<double>(m_frameCount) / FramesPerSecond(m_options.fps);
     const std::string fps = FrameRateText(m_options.fps);

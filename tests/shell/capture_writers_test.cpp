@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "audio/mp3_stream.h"
 #include "shell/offline/frame_stats.h"
 #include "shell/offline/music_capture.h"
+#include "shell/offline/output_file.h"
 #include "shell/offline/pass_frames.h"
 #include "shell/offline/png_writer.h"
 #include "shell/offline/wav_writer.h"
@@ -36,6 +38,7 @@ TEST(PngWriter, WritesRgbRowsTopFirstAndDropsAlpha) {
     for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<uint8_t>(i * 13);
     std::string error;
     ASSERT_TRUE(WritePngRgb(dir / "frame.png", rgba.data(), width, height, &error)) << error;
+    EXPECT_EQ(DirectoryNames(dir.Path()), std::vector<std::string>{"frame.png"});
 
     SRgbImage image;
     bool rgb8 = false;
@@ -49,6 +52,23 @@ TEST(PngWriter, WritesRgbRowsTopFirstAndDropsAlpha) {
 
     EXPECT_FALSE(WritePngRgb(dir / "no/such/dir/frame.png", rgba.data(), width, height, &error));
     EXPECT_NE(error.find("no/such/dir"), std::string::npos);
+}
+
+// A disk that fills while a frame is written: the system's reason, and
+// nothing cut short under the frame's name. The frame is made under its
+// hidden name, here a link to /dev/full, where every write fails so.
+TEST(PngWriter, AFullDiskLeavesNoFrameAndSaysWhy) {
+    CTempDir dir;
+    const int width = 640;
+    const int height = 480;
+    std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
+    for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<uint8_t>(i * 7919 >> 3);
+    const std::string frame = dir / "000007.png";
+    std::filesystem::create_symlink("/dev/full", HiddenName(frame));
+    std::string error;
+    EXPECT_FALSE(WritePngRgb(frame, rgba.data(), width, height, &error));
+    EXPECT_EQ(error, frame + ": No space left on device");
+    EXPECT_EQ(DirectoryNames(dir.Path()), std::vector<std::string>{}) << "neither the frame nor its hidden name";
 }
 
 TEST(WavWriter, HeaderDescribesTheSamplesWritten) {
@@ -111,10 +131,12 @@ TEST(MusicCapture, WritesTheSongFromTheFirstFramesPositionThenTheFramesDuration)
     CMusicCapture music;
     ASSERT_TRUE(music.Open(dir / "audio.wav", &error)) << error;
     ASSERT_TRUE(music.WriteSong(stream, offset, CMusicCapture::kWholeSong, never, &error)) << error;
-    std::string bytes = ReadFile(dir / "audio.wav");
+    std::string bytes = ReadFile(music.Path());
     ASSERT_EQ(bytes.size(), 44 + song.size() * 2 - offset * 4) << "complete on disk before the frames";
     EXPECT_EQ(Le32(bytes, 40), bytes.size() - 44);
+    EXPECT_FALSE(std::filesystem::exists(dir / "audio.wav")) << "named only when finished";
     ASSERT_TRUE(music.Finish(45 * 735, &error)) << error;
+    EXPECT_FALSE(std::filesystem::exists(music.Path()));
     bytes = ReadFile(dir / "audio.wav");
     ASSERT_EQ(bytes.size(), 44u + 45 * 735 * 4);
     EXPECT_EQ(Le32(bytes, 40), 45u * 735 * 4);
@@ -134,6 +156,17 @@ TEST(MusicCapture, WritesTheSongFromTheFirstFramesPositionThenTheFramesDuration)
     EXPECT_EQ(Le32(bytes, 4), bytes.size() - 8);
     written = wavSamples(bytes);
     EXPECT_TRUE(std::equal(written.begin(), written.end(), song.begin() + offset * 2));
+
+    // A capture that never finishes its sound leaves none.
+    std::string abandoned;
+    {
+        CMusicCapture unfinished;
+        ASSERT_TRUE(unfinished.Open(dir / "abandoned.wav", &error));
+        abandoned = unfinished.Path();
+        EXPECT_TRUE(std::filesystem::exists(abandoned));
+    }
+    EXPECT_FALSE(std::filesystem::exists(abandoned));
+    EXPECT_FALSE(std::filesystem::exists(dir / "abandoned.wav"));
     BASS_Free();
     BassUseNoSoundOutput(false);
 }

@@ -1,7 +1,6 @@
 // Runs the real program headless in a scratch working directory.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -9,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,18 +17,9 @@
 #include "tests/shell/loop_model.h"
 #include "tests/shell/run_program.h"
 #include "tests/shell/test_files.h"
+#include "tests/shell/video_probe.h"
 
 namespace {
-
-std::vector<std::string> Pngs(const std::string& dir) {
-    std::vector<std::string> names;
-    if (!std::filesystem::exists(dir)) return names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        if (entry.path().extension() == ".png") names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::string FrameName(int index) {
     char name[16];
@@ -73,7 +62,7 @@ TEST_F(EndToEnd, EndByteOnlyTimelineRendersNoFrameAndExitsCleanly) {
     WriteScript("%");
     const SProgramRun result = Run({"--capture", "out"});
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_TRUE(Pngs(m_dir / "out").empty());
+    EXPECT_TRUE(PngNames(m_dir / "out").empty());
     EXPECT_EQ(ReadFile(m_dir / "out/audio.wav").size(), 44u) << "an empty WAV";
 }
 
@@ -83,7 +72,7 @@ TEST_F(EndToEnd, CaptureHoldsTheLoopsFramesAndTheMusicHeardWithThem) {
     ASSERT_EQ(result.status, 0) << result.err;
 
     const int64_t frames = FramesBeforeEndLine(60, 1000);
-    const std::vector<std::string> pngs = Pngs(m_dir / "out");
+    const std::vector<std::string> pngs = PngNames(m_dir / "out");
     ASSERT_EQ(static_cast<int64_t>(pngs.size()), frames);
     EXPECT_EQ(pngs.front(), FrameName(0));
     EXPECT_EQ(pngs.back(), FrameName(static_cast<int>(frames - 1)));
@@ -111,7 +100,7 @@ TEST_F(EndToEnd, FrameLimitAndFrameRateSetTheCapturedDuration) {
     WriteScript(SceneTimeline({"F 100000"}));
     const SProgramRun result = Run({"--capture", "out", "--fps", "24", "--frames", "7"});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(Pngs(m_dir / "out").size(), 7u);
+    EXPECT_EQ(PngNames(m_dir / "out").size(), 7u);
     EXPECT_EQ(ReadFile(m_dir / "out/audio.wav").size(), 44u + 7 * 44100 / 24 * 4);
 }
 
@@ -120,9 +109,9 @@ TEST_F(EndToEnd, TwoCapturesOfTheSameRunAreByteIdentical) {
     // The CPU backend gives the same bytes with any number of threads.
     ASSERT_EQ(Run({"--capture", "a", "--renderer", "cpu", "--threads", "1"}).status, 0);
     ASSERT_EQ(Run({"--capture", "b", "--renderer", "cpu", "--threads", "3"}).status, 0);
-    const std::vector<std::string> pngs = Pngs(m_dir / "a");
+    const std::vector<std::string> pngs = PngNames(m_dir / "a");
     ASSERT_FALSE(pngs.empty());
-    EXPECT_EQ(pngs, Pngs(m_dir / "b"));
+    EXPECT_EQ(pngs, PngNames(m_dir / "b"));
     for (const std::string& name : pngs) {
         EXPECT_EQ(ReadFile(m_dir / ("a/" + name)), ReadFile(m_dir / ("b/" + name))) << name;
     }
@@ -135,7 +124,7 @@ TEST_F(EndToEnd, RunsThatCannotStartSayWhyAndFail) {
     SProgramRun result = Run({"--capture", "out"});
     EXPECT_NE(result.status, 0);
     EXPECT_NE(result.err.find("Unable to load song"), std::string::npos) << result.err;
-    EXPECT_TRUE(Pngs(m_dir / "out").empty());
+    EXPECT_TRUE(PngNames(m_dir / "out").empty());
     result = Run({"--benchmark"});
     EXPECT_NE(result.status, 0);
     EXPECT_NE(result.err.find("Unable to load song"), std::string::npos) << result.err;
@@ -193,18 +182,11 @@ TEST_F(EndToEnd, PerEffectBenchmarkReportsEveryEffectAndNoFrameFigures) {
     EXPECT_NE(result.out.find("per-effect: 12 frames"), std::string::npos) << result.out;
 }
 
-// A stand-in for ffmpeg in bin/ of the scratch directory, found first in PATH.
-std::string FakeFfmpeg(const CTempDir& dir, const std::string& script) {
-    WriteFile(dir / "bin/ffmpeg", "#!/bin/sh\n" + script);
-    chmod((dir / "bin/ffmpeg").c_str(), 0755);
-    return dir / "bin:/usr/bin:/bin";
-}
-
 TEST_F(EndToEnd, FfmpegFailingOrMissingIsReportedAndLeavesNoVideo) {
     WriteScript(SceneTimeline({"F 100000"}));
     // ffmpeg that takes a little, says why it gives up, and fails.
-    const std::string path = FakeFfmpeg(
-        m_dir, "head -c 1000 >/dev/null\necho 'frame=    1 fps=0.0' >&2\necho 'clip.mp4: No space left on device' >&2\n"
+    const std::string path = FakeProgram(
+        m_dir, "ffmpeg", "head -c 1000 >/dev/null\necho 'frame=    1 fps=0.0' >&2\necho 'clip.mp4: No space left on device' >&2\n"
                "exit 1\n");
     SProgramRun result = Run({"--video", "clip.mp4", "--frames", "30"}, path.c_str());
     EXPECT_EQ(result.status, 1) << result.err;
@@ -240,7 +222,7 @@ TEST_F(EndToEnd, TwoPresentsInAPassMakeOneFrame) {
     const SProgramRun result = Run({"--capture", "o", "--fps", "60"});
     ASSERT_EQ(result.status, 0) << result.err;
     const int64_t frames = FramesBeforeEndLine(60, 1000);
-    EXPECT_EQ(static_cast<int64_t>(Pngs(m_dir / "o").size()), frames);
+    EXPECT_EQ(static_cast<int64_t>(PngNames(m_dir / "o").size()), frames);
     EXPECT_EQ(ReadFile(m_dir / "o/audio.wav").size(), 44u + static_cast<size_t>(frames) * 735 * 4);
 }
 
@@ -251,7 +233,7 @@ TEST_F(EndToEnd, PassesThatPresentNothingRepeatTheLastFrame) {
                           "l 200 h i5", "l 500 s i5", "F 1000"}));
     const SProgramRun result = Run({"--capture", "o"});
     ASSERT_EQ(result.status, 0) << result.err;
-    const std::vector<std::string> pngs = Pngs(m_dir / "o");
+    const std::vector<std::string> pngs = PngNames(m_dir / "o");
     const int64_t frames = FramesBeforeEndLine(60, 1000);
     ASSERT_EQ(static_cast<int64_t>(pngs.size()), frames);
     // The cube turns every frame, except through the 300 ms gap.
@@ -275,12 +257,12 @@ TEST_F(EndToEnd, AnEarlierCaptureIsKeptUnlessOverwriteReplacesIt) {
     SProgramRun result = Run({"--capture", "o", "--frames", "10"});
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("holds an earlier capture"), std::string::npos) << result.err;
-    EXPECT_EQ(Pngs(m_dir / "o").size(), 60u);
+    EXPECT_EQ(PngNames(m_dir / "o").size(), 60u);
 
     WriteFile(m_dir / "o/notes.txt", "mine");
     result = Run({"--capture", "o", "--frames", "10", "--overwrite"});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(Pngs(m_dir / "o").size(), 10u);
+    EXPECT_EQ(PngNames(m_dir / "o").size(), 10u);
     EXPECT_EQ(ReadFile(m_dir / "o/audio.wav").size(), 44u + 10 * 735 * 4);
     EXPECT_EQ(ReadFile(m_dir / "o/notes.txt"), "mine") << "only frames and audio.wav are replaced";
 }
@@ -296,43 +278,6 @@ protected:
     }
 };
 
-struct SStream {
-    std::string codec;
-    std::string rate;
-    int64_t frames = -1;
-    double duration = -1.0;
-};
-
-// ffprobe's view of each stream: frames counted by decoding, the duration
-// from the container (Matroska keeps it in a tag).
-std::vector<SStream> ProbeStreams(const std::string& file) {
-    const SProgramRun run =
-        CRunningProgram("ffprobe", ".",
-                        {"-v", "error", "-count_frames", "-show_entries",
-                         "stream=codec_name,r_frame_rate,nb_read_frames,duration:stream_tags=DURATION", file})
-            .Wait();
-    std::vector<SStream> streams;
-    std::istringstream lines(run.out);
-    for (std::string line; std::getline(lines, line);) {
-        const size_t equals = line.find('=');
-        if (line == "[STREAM]") streams.emplace_back();
-        if (streams.empty() || equals == std::string::npos) continue;
-        const std::string key = line.substr(0, equals);
-        const std::string value = line.substr(equals + 1);
-        SStream& stream = streams.back();
-        if (key == "codec_name") stream.codec = value;
-        if (key == "r_frame_rate") stream.rate = value;
-        if (key == "nb_read_frames" && value != "N/A") stream.frames = std::stoll(value);
-        if (key == "duration" && value != "N/A") stream.duration = std::stod(value);
-        int hours = 0, minutes = 0;
-        double seconds = 0.0;
-        if (key == "TAG:DURATION" && std::sscanf(value.c_str(), "%d:%d:%lf", &hours, &minutes, &seconds) == 3) {
-            stream.duration = hours * 3600.0 + minutes * 60.0 + seconds;
-        }
-    }
-    return streams;
-}
-
 // The video's sound as 44.1 kHz 16-bit stereo.
 std::string DecodeSound(const std::string& file) {
     return CRunningProgram("ffmpeg", ".", {"-v", "error", "-i", file, "-f", "s16le", "-ac", "2", "-ar", "44100", "-"})
@@ -347,7 +292,7 @@ TEST_F(EndToEndVideo, VideoStreamsAtTheFrameRateWhateverTheNames) {
     SProgramRun result = Run({"--capture", "o%1d", "--video", "v.mp4"});
     ASSERT_EQ(result.status, 0) << result.err;
     const int64_t frames = FramesBeforeEndLine(60, 1000);
-    EXPECT_EQ(static_cast<int64_t>(Pngs(m_dir / "o%1d").size()), frames);
+    EXPECT_EQ(static_cast<int64_t>(PngNames(m_dir / "o%1d").size()), frames);
     std::vector<SStream> streams = ProbeStreams(m_dir / "v.mp4");
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_EQ(streams[0].codec, "h264");
@@ -411,7 +356,7 @@ TEST_F(EndToEndVideo, SignalStopsWithCompleteFiles) {
     const SProgramRun result = program.Wait();
     EXPECT_EQ(result.status, 130) << result.err;
     EXPECT_NE(result.err.find("stopped by SIGINT"), std::string::npos) << result.err;
-    const int64_t frames = static_cast<int64_t>(Pngs(m_dir / "o").size());
+    const int64_t frames = static_cast<int64_t>(PngNames(m_dir / "o").size());
     EXPECT_GT(frames, 10);
     const std::string wav = ReadFile(m_dir / "o/audio.wav");
     ASSERT_EQ(wav.size(), 44 + static_cast<size_t>(frames) * 735 * 4);
