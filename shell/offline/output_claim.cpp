@@ -11,10 +11,26 @@ namespace {
 // The lock of a capture directory, inside it.
 constexpr const char* kDirectoryLock = ".quellbrook.lock";
 
-// What a second run is told about the first.
-std::string HeldBy(const std::string& what, pid_t holder, const char* instead) {
-    const std::string process = holder > 0 ? " (process " + std::to_string(holder) + ")" : "";
-    return what + " is being written by another run" + process + "; wait for it to end or name another " + instead;
+// Locks `what` (FILE or DIR, as given) at `lockFile`. When another run
+// holds it, that run is named and the user is asked to name another
+// `kind`; when the file cannot be made, `cannotWrite` starts the reason.
+bool Lock(COutputLock* lock, const std::string& lockFile, const std::string& what, const char* kind,
+          const std::string& cannotWrite, std::string* error) {
+    pid_t holder = 0;
+    int reason = 0;
+    switch (lock->Take(lockFile, &holder, &reason)) {
+        case ELockResult::kTaken:
+            return true;
+        case ELockResult::kHeld:
+            *error = what + " is being written by another run" +
+                     (holder > 0 ? " (process " + std::to_string(holder) + ")" : std::string()) +
+                     "; wait for it to end or name another " + kind;
+            return false;
+        case ELockResult::kFailed:
+            *error = cannotWrite + std::strerror(reason);
+            return false;
+    }
+    return false;
 }
 
 }  // namespace
@@ -43,19 +59,8 @@ bool COutputClaim::ClaimVideo(const std::string& file, std::string* error) {
         *error = "cannot write " + file + ": " + folder.string() + " is not a folder";
         return false;
     }
-    pid_t holder = 0;
-    int reason = 0;
-    switch (m_video.Take((folder / ("." + path.filename().string() + ".lock")).string(), &holder, &reason)) {
-        case ELockResult::kTaken:
-            return true;
-        case ELockResult::kHeld:
-            *error = HeldBy(file, holder, "file");
-            return false;
-        case ELockResult::kFailed:
-            *error = "cannot write " + file + ": " + std::strerror(reason);
-            return false;
-    }
-    return false;
+    return Lock(&m_video, (folder / ("." + path.filename().string() + ".lock")).string(), file, "file",
+                "cannot write " + file + ": ", error);
 }
 
 bool COutputClaim::ClaimDirectory(const std::string& dir, std::string* error) {
@@ -65,17 +70,6 @@ bool COutputClaim::ClaimDirectory(const std::string& dir, std::string* error) {
         *error = "cannot create " + dir + ": " + failed.message();
         return false;
     }
-    pid_t holder = 0;
-    int reason = 0;
-    switch (m_directory.Take((fs::path(dir) / kDirectoryLock).string(), &holder, &reason)) {
-        case ELockResult::kTaken:
-            return true;
-        case ELockResult::kHeld:
-            *error = HeldBy(dir, holder, "directory");
-            return false;
-        case ELockResult::kFailed:
-            *error = "cannot write in " + dir + ": " + std::strerror(reason);
-            return false;
-    }
-    return false;
+    return Lock(&m_directory, (fs::path(dir) / kDirectoryLock).string(), dir, "directory",
+                "cannot write in " + dir + ": ", error);
 }
