@@ -148,6 +148,10 @@ int CCaptureRun::Run() {
         if (!ProgramInstalled("ffmpeg")) {
             return Fail("--video needs ffmpeg, which is not installed (Debian package \"ffmpeg\")");
         }
+        if (!ProgramInstalled("ffprobe")) {
+            return Fail("--video needs ffprobe to check the video it makes, which is not installed (Debian package "
+                        "\"ffmpeg\")");
+        }
         if (m_options.videoCodec == EVideoCodec::kLossless && fs::path(m_videoFile).extension() != ".mkv") {
             return Fail("--video-codec lossless writes Matroska: name the video FILE.mkv, not " + m_videoFile);
         }

@@ -159,6 +159,13 @@ TEST_F(OutputFaults, APlaceThatCannotTakeTheVideoIsRefusedBeforeTheRun) {
     EXPECT_TRUE(Contains(run.err, "quellbrook: cannot write nowhere/clip.mp4: the folder nowhere does not exist\n"))
         << run.err;
     EXPECT_FALSE(fs::exists(m_dir / "nowhere"));
+
+    // An ffmpeg without the ffprobe that checks its videos.
+    FakeProgram(m_dir, "ffmpeg", "exit 0\n");
+    const std::string onlyFfmpeg = m_dir / "bin";
+    run = Run({"--video", "v.mp4"}, {{"PATH", onlyFfmpeg.c_str()}});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, "quellbrook: --video needs ffprobe to check the video it makes")) << run.err;
 }
 
 // A second capture into a directory while the first runs, with --overwrite
