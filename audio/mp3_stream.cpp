@@ -1,24 +1,28 @@
 #include "audio/mp3_stream.h"
 
 #include <mpg123.h>
+#include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "audio/audio_format.h"
+#include "resources/input_file.h"
 
 namespace {
 
 // What the file is when its first bytes show another audio format, or null.
-// A file that cannot be read is left to the decoder to report.
-const char* OtherFormatOf(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return nullptr;
+// Read in place, so the decoder still starts at the first byte; a file that
+// cannot be read is left to the decoder to report.
+const char* OtherFormatOf(int fd) {
     std::vector<uint8_t> start(kAudioSniffBytes);
-    const size_t got = std::fread(start.data(), 1, start.size(), file);
-    std::fclose(file);
+    size_t got = 0;
+    while (got < start.size()) {
+        const ssize_t read = pread(fd, start.data() + got, start.size() - got, static_cast<off_t>(got));
+        if (read < 0 && errno == EINTR) continue;
+        if (read <= 0) break;
+        got += static_cast<size_t>(read);
+    }
     return OtherAudioFormat(start.data(), got);
 }
 
@@ -32,6 +36,9 @@ void CMp3Stream::Close() {
         mpg123_delete(m_handle);
         m_handle = nullptr;
     }
+    // The decoder reads the file but leaves its closing to us.
+    if (m_fd >= 0) close(m_fd);
+    m_fd = -1;
     m_ended = true;
 }
 
@@ -56,16 +63,21 @@ bool CMp3Stream::Open(const char* path, std::string* error) {
     long rate = 0;
     int channels = 0;
     int encoding = 0;
-    errno = 0;
-    if (mpg123_open(m_handle, path) != MPG123_OK) {
-        const char* reason = errno ? std::strerror(errno) : mpg123_strerror(m_handle);
-        *error = std::string(path) + ": cannot open the song: " + reason;
+    SInputError why;
+    m_fd = OpenInputFile(path, &why);
+    if (m_fd < 0) {
+        *error = std::string(path) + ": " + InputErrorText(why, "the song");
+        Close();
+        return false;
+    }
+    if (mpg123_open_fd(m_handle, m_fd) != MPG123_OK) {
+        *error = std::string(path) + ": cannot open the song: " + mpg123_strerror(m_handle);
         Close();
         return false;
     }
     // The decoder finds "frames" in the samples of other formats and plays
     // them as noise until it gives up; such files are named instead.
-    if (const char* other = OtherFormatOf(path)) {
+    if (const char* other = OtherFormatOf(m_fd)) {
         *error = std::string(path) + ": not an MP3 file that can be decoded (it is " + other + ")";
         Close();
         return false;

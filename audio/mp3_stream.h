@@ -47,6 +47,7 @@ private:
     void Close();
 
     mpg123_handle_struct* m_handle = nullptr;
+    int m_fd = -1;  // the song, read by the decoder
     bool m_ended = true;
     std::string m_failure;
     uint64_t m_position = 0;

@@ -1,6 +1,5 @@
 #include "effects/flare.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -47,9 +46,10 @@ void AddVertex(CVertexBuffer& buffer, double radius, double radians, float u) {
 int CEffectFlare::Init(int width, int height) {
     (void)width;
     (void)height;
-    std::unique_ptr<IFile> file(g_fileSystem.OpenFile(kProfilePath));
+    SInputError why;
+    std::unique_ptr<IFile> file(g_fileSystem.OpenFile(kProfilePath, &why));
     if (!file->IsOpen()) {
-        ReportF(kProfilePath, 0, "cannot open the flare's profile: %s; the flare is not drawn", std::strerror(errno));
+        Report(kProfilePath, 0, InputErrorText(why, "the flare's profile") + "; the flare is not drawn");
         return 0;
     }
 

@@ -1,12 +1,18 @@
 #include "resources/file_system.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <new>
 
 CFileSystem g_fileSystem;
 
-IFile* CFileSystem::OpenFile(const char* path) {
-    IFile* file = new INormalFile;
+IFile* CFileSystem::OpenFile(const char* path, SInputError* why) {
+    auto* file = new INormalFile;
     file->Open(path, "rb");
+    if (why) *why = file->OpenError();
     return file;
 }
 
@@ -15,7 +21,25 @@ INormalFile::~INormalFile() { Close(); }
 void INormalFile::Open(const char* path, const char* mode) {
     // A second Open replaces the first stream rather than leaking it.
     Close();
-    if (path && mode) m_handle = std::fopen(path, mode);
+    m_openError = SInputError{};
+    if (!path || !mode) {
+        m_openError.error = EINVAL;
+        return;
+    }
+    const bool readOnly = mode[0] == 'r' && !std::strchr(mode, '+');
+    if (!readOnly) {
+        m_handle = std::fopen(path, mode);
+        if (!m_handle) m_openError.error = errno;
+        return;
+    }
+    // What is only read is an input: a regular file, opened without blocking.
+    const int fd = OpenInputFile(path, &m_openError);
+    if (fd < 0) return;
+    m_handle = fdopen(fd, mode);
+    if (!m_handle) {
+        m_openError.error = errno;
+        close(fd);
+    }
 }
 
 void INormalFile::Close() {
@@ -24,8 +48,8 @@ void INormalFile::Close() {
     m_handle = nullptr;
 }
 
-void INormalFile::Seek(int32_t offset, int origin) {
-    if (m_handle) std::fseek(m_handle, offset, origin);
+void INormalFile::Seek(int64_t offset, int origin) {
+    if (m_handle) fseeko(m_handle, static_cast<off_t>(offset), origin);
 }
 
 void INormalFile::Read(int32_t size, void* buffer) {
@@ -91,9 +115,9 @@ void INormalFile::WriteLongsLE(int32_t count, const uint32_t* values) {
     }
 }
 
-int32_t INormalFile::Tell() {
+int64_t INormalFile::Tell() {
     if (!m_handle) return -1;
-    return static_cast<int32_t>(std::ftell(m_handle));
+    return static_cast<int64_t>(ftello(m_handle));
 }
 
 void INormalFile::Print(const char* text) {
@@ -104,17 +128,33 @@ void INormalFile::Print(const char* text) {
 
 bool INormalFile::IsOpen() { return m_handle != nullptr; }
 
-bool ReadAll(IFile* file, std::vector<uint8_t>* bytes) {
+bool ReadAll(IFile* file, std::vector<uint8_t>* bytes, std::string* error) {
     bytes->clear();
     file->Seek(0, SEEK_END);
-    const int32_t size = file->Tell();
+    const int64_t size = file->Tell();
     file->Seek(0, SEEK_SET);
-    if (size <= 0) return true;
-    try {
-        bytes->assign(static_cast<size_t>(size), 0);
-    } catch (const std::bad_alloc&) {
+    if (size < 0) {
+        *error = "its size cannot be told";
         return false;
     }
-    file->Read(size, bytes->data());
+    if (size == 0) return true;
+    try {
+        if (static_cast<uint64_t>(size) > bytes->max_size()) throw std::bad_alloc();
+        bytes->assign(static_cast<size_t>(size), 0);
+    } catch (const std::bad_alloc&) {
+        *error = "not enough memory for its " + std::to_string(size) + " bytes";
+        return false;
+    }
+    // Read takes 32-bit sizes.
+    constexpr int64_t kPiece = int64_t{1} << 30;
+    for (int64_t at = 0; at < size; at += kPiece) {
+        file->Read(static_cast<int32_t>(std::min(kPiece, size - at)), bytes->data() + at);
+    }
+    const int64_t reached = file->Tell();
+    if (reached != size) {
+        bytes->resize(static_cast<size_t>(std::clamp<int64_t>(reached, 0, size)));
+        *error = "only " + std::to_string(bytes->size()) + " of its " + std::to_string(size) + " bytes could be read";
+        return false;
+    }
     return true;
 }

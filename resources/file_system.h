@@ -4,14 +4,17 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
+
+#include "resources/input_file.h"
 
 class IFile {
 public:
     virtual ~IFile() = default;
     virtual void Open(const char* path, const char* mode) { (void)path; (void)mode; }
     virtual void Close() {}
-    virtual void Seek(int32_t offset, int origin) { (void)offset; (void)origin; }
+    virtual void Seek(int64_t offset, int origin) { (void)offset; (void)origin; }
     virtual void Read(int32_t size, void* buffer) { (void)size; (void)buffer; }
     virtual void ReadShortsLE(int32_t count, uint16_t* values) { (void)count; (void)values; }
     virtual void ReadShortsBE(int32_t count, uint16_t* values) { (void)count; (void)values; }
@@ -19,7 +22,7 @@ public:
     virtual void Write(int32_t size, const void* buffer) { (void)size; (void)buffer; }
     virtual void WriteShortsLE(int32_t count, const uint16_t* values) { (void)count; (void)values; }
     virtual void WriteLongsLE(int32_t count, const uint32_t* values) { (void)count; (void)values; }
-    virtual int32_t Tell() { return 0; }
+    virtual int64_t Tell() { return 0; }
     virtual void Print(const char* text) { (void)text; }
     virtual bool IsOpen() { return false; }
 };
@@ -33,7 +36,7 @@ public:
 
     void Open(const char* path, const char* mode) override;
     void Close() override;
-    void Seek(int32_t offset, int origin) override;
+    void Seek(int64_t offset, int origin) override;
     void Read(int32_t size, void* buffer) override;
     void ReadShortsLE(int32_t count, uint16_t* values) override;
     void ReadShortsBE(int32_t count, uint16_t* values) override;
@@ -41,23 +44,29 @@ public:
     void Write(int32_t size, const void* buffer) override;
     void WriteShortsLE(int32_t count, const uint16_t* values) override;
     void WriteLongsLE(int32_t count, const uint32_t* values) override;
-    int32_t Tell() override;
+    int64_t Tell() override;
     void Print(const char* text) override;
     bool IsOpen() override;
 
+    // Why the last Open failed, when it did.
+    const SInputError& OpenError() const { return m_openError; }
+
 private:
     FILE* m_handle = nullptr;
+    SInputError m_openError;
 };
 
 class CFileSystem {
 public:
-    // Never null; the file is not open when the path could not be opened.
+    // Never null; the file is not open when the path could not be opened
+    // or is not a regular file (see input_file.h), and *why then says why.
     // The caller owns the object.
-    IFile* OpenFile(const char* path);
+    IFile* OpenFile(const char* path, SInputError* why = nullptr);
 };
 
 extern CFileSystem g_fileSystem;
 
-// Every byte of an open file, from its start. False (and *bytes empty) when
-// there is no memory for them.
-bool ReadAll(IFile* file, std::vector<uint8_t>* bytes);
+// Every byte of an open file, from its start. False, with the reason for the
+// user in *error, when there is no memory for them or they cannot all be
+// read (*bytes then holds what could).
+bool ReadAll(IFile* file, std::vector<uint8_t>* bytes, std::string* error);

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <string>
 
-// Both take width * height pixels, 4 bytes each, rows top first, and are
-// false, with the reason in *error, when the file cannot be written.
+// Both take width * height pixels, 4 bytes each, rows top first. The file
+// appears under `path` only whole and on disk. False, with the system's
+// reason in *error, when it cannot be written; nothing is then left under
+// `path`.
 
 // Frames are opaque: from blue, green, red, alpha bytes (the device's
 // order), alpha dropped.

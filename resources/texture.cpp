@@ -1,6 +1,5 @@
 #include "resources/texture.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "resources/picture_reload.h"
 #include "resources/report.h"
 #include "resources/tga_image.h"
+#include "resources/tga_reader.h"
 
 namespace {
 
@@ -43,13 +43,13 @@ IDirect3DTexture8* CreateLevel0(int width, int height, DWORD usage, D3DPOOL pool
 }
 
 // Says why a picture is not shown, or not whole; false when it is not shown.
-bool Explain(const char* path, ETgaStatus status, const STgaImage& image, size_t fileSize) {
+bool Explain(const char* path, ETgaStatus status, const STgaImage& image, uint64_t fileSize) {
     switch (status) {
         case ETgaStatus::kOk:
             return true;
         case ETgaStatus::kTooShort:
-            ReportF(path, 0, "%zu bytes is too short for a TGA picture (the header alone is %d)", fileSize,
-                    kTgaHeaderBytes);
+            ReportF(path, 0, "%llu bytes is too short for a TGA picture (the header alone is %d)",
+                    static_cast<unsigned long long>(fileSize), kTgaHeaderBytes);
             return false;
         case ETgaStatus::kUnsupported:
             ReportF(path, 0, "%d bits per pixel; only uncompressed 24- and 32-bit TGA pictures are shown", image.depth);
@@ -84,28 +84,24 @@ void CTexture::CreateRenderTarget(int w, int h) {
 }
 
 void CTexture::LoadTGA(const char* path) {
-    std::unique_ptr<IFile> file(g_fileSystem.OpenFile(path));
+    SInputError why;
+    std::unique_ptr<IFile> file(g_fileSystem.OpenFile(path, &why));
     if (!file->IsOpen()) {
         // Nothing else tells the user why a picture is missing from the screen.
-        ReportF(path, 0, "cannot open the picture: %s", std::strerror(errno));
+        Report(path, 0, InputErrorText(why, "the picture"));
         return;
     }
-    std::vector<uint8_t> bytes;
-    if (!ReadAll(file.get(), &bytes)) {
-        ReportF(path, 0, "not enough memory to read the picture");
-        return;
-    }
-    file->Close();
-
     STgaImage image;
-    const ETgaStatus status = DecodeTga(bytes.data(), bytes.size(), &image);
+    uint64_t fileSize = 0;
+    const ETgaStatus status = ReadTga(file.get(), &image, &fileSize);
+    file->Close();
     if (status != ETgaStatus::kTooShort) {
         // Kept even for a picture that is refused, as the header gave them.
         width = image.width;
         height = image.height;
         bitsPerPixel = image.depth;
     }
-    if (!Explain(path, status, image, bytes.size())) return;
+    if (!Explain(path, status, image, fileSize)) return;
     format = D3DFMT_A8R8G8B8;
     bitsPerPixel = 32;
 

@@ -90,22 +90,38 @@ void ToBottomLeft(uint8_t descriptor, STgaImage* image) {
     }
 }
 
+// The image ID and a colour map that a true-colour file may carry come
+// before the pixels; neither is used.
+size_t PixelDataOffset(const uint8_t* header) {
+    const size_t idLength = header[0];
+    const size_t mapEntries = header[5] + 256u * header[6];
+    const size_t mapEntryBytes = (header[7] + 7u) / 8u;
+    return kTgaHeaderBytes + idLength + (header[1] == 1 ? mapEntries * mapEntryBytes : 0);
+}
+
 }  // namespace
+
+ETgaStatus CheckTgaHeader(const uint8_t* header, STgaImage* image, uint64_t* usefulBytes) {
+    image->width = header[12] + 256 * header[13];
+    image->height = header[14] + 256 * header[15];
+    image->depth = header[16];
+    image->runLength = header[2] == kRunLengthTrueColour;
+    if ((image->depth != 24 && image->depth != 32) || !ShownType(header[2])) return ETgaStatus::kUnsupported;
+    if (image->width <= 0 || image->height <= 0 || image->width > kMaxTgaSize || image->height > kMaxTgaSize)
+        return ETgaStatus::kBadSize;
+    const uint64_t count = static_cast<uint64_t>(image->width) * static_cast<uint64_t>(image->height);
+    const uint64_t bytesPerPixel = static_cast<uint64_t>(image->depth / 8);
+    // At worst a run-length file spends a packet byte on every pixel.
+    *usefulBytes = PixelDataOffset(header) + count * (bytesPerPixel + (image->runLength ? 1 : 0));
+    return ETgaStatus::kOk;
+}
 
 ETgaStatus DecodeTga(const uint8_t* bytes, size_t size, STgaImage* image) {
     if (size < kTgaHeaderBytes) return ETgaStatus::kTooShort;
-    const uint8_t idLength = bytes[0];
-    const uint8_t colourMapType = bytes[1];
-    const uint8_t type = bytes[2];
-    const size_t mapEntries = bytes[5] + 256u * bytes[6];
-    const size_t mapEntryBytes = (bytes[7] + 7u) / 8u;
-    image->width = bytes[12] + 256 * bytes[13];
-    image->height = bytes[14] + 256 * bytes[15];
-    image->depth = bytes[16];
+    uint64_t useful = 0;
+    const ETgaStatus header = CheckTgaHeader(bytes, image, &useful);
+    if (header != ETgaStatus::kOk) return header;
     const uint8_t descriptor = bytes[17];
-    if ((image->depth != 24 && image->depth != 32) || !ShownType(type)) return ETgaStatus::kUnsupported;
-    if (image->width <= 0 || image->height <= 0 || image->width > kMaxTgaSize || image->height > kMaxTgaSize)
-        return ETgaStatus::kBadSize;
 
     const size_t count = static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
     try {
@@ -113,14 +129,11 @@ ETgaStatus DecodeTga(const uint8_t* bytes, size_t size, STgaImage* image) {
     } catch (const std::bad_alloc&) {
         return ETgaStatus::kNoMemory;
     }
-    // The image ID and a colour map that a true-colour file may carry come
-    // before the pixels; neither is used.
-    const size_t skipped = kTgaHeaderBytes + idLength + (colourMapType == 1 ? mapEntries * mapEntryBytes : 0);
+    const size_t skipped = PixelDataOffset(bytes);
     const size_t dataSize = size > skipped ? size - skipped : 0;
     const uint8_t* data = bytes + std::min(skipped, size);
     const size_t bytesPerPixel = static_cast<size_t>(image->depth / 8);
 
-    image->runLength = type == kRunLengthTrueColour;
     bool complete = false;
     if (image->runLength) {
         image->have = DecodeRunLength(data, dataSize, bytesPerPixel, image);

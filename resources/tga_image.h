@@ -33,6 +33,12 @@ struct STgaImage {
     size_t needed = 0;
 };
 
+// The header alone (kTgaHeaderBytes): sets width, height, depth and
+// runLength, and says whether the picture can be shown at all. For kOk,
+// *usefulBytes is the most bytes from the file's start that decoding can
+// use, so a reader need take no more.
+ETgaStatus CheckTgaHeader(const uint8_t* header, STgaImage* image, uint64_t* usefulBytes);
+
 // Fills *image as far as the bytes allow; width, height and depth are set
 // from the header whenever it is there.
 ETgaStatus DecodeTga(const uint8_t* bytes, size_t size, STgaImage* image);

@@ -63,18 +63,24 @@ void ReadTimeline(const std::vector<uint8_t>& bytes, CEventList* list) {
 }  // namespace
 
 void CEffectManager::LoadScript(const char* path, std::string* error, bool* opened) {
-    IFile* file = g_fileSystem.OpenFile(path);
+    SInputError why;
+    IFile* file = g_fileSystem.OpenFile(path, &why);
     *opened = file->IsOpen();
+    const std::string name = path ? path : "";
 
     m_head = new CScriptEvent;
     CEventList list(m_head);
     std::vector<uint8_t> bytes;
-    if (*opened) {
-        // Beyond memory, the file reads as empty (and the checker says so).
-        ReadAll(file, &bytes);
+    std::string unread;
+    if (*opened && ReadAll(file, &bytes, &unread)) {
         ReadTimeline(bytes, &list);
+    } else if (*opened) {
+        // Part of a timeline would play as if it were all of it.
+        *opened = false;
+        if (error) *error = name + ": cannot be read: " + unread;
     } else if (error) {
-        *error = std::string("Could not open the timeline \"") + (path ? path : "") + "\".";
+        *error = why.kind ? name + ": " + InputErrorText(why, "the timeline")
+                          : "Could not open the timeline \"" + name + "\".";
     }
 
     // Always closed by an end record that is due at once, so the run ends

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -438,13 +437,18 @@ std::vector<STimelineProblem> CheckTimeline(const uint8_t* bytes, size_t size,
 
 size_t ReportTimelineProblems(const char* path, const std::vector<STimelineEffect>& effects,
                               int64_t songMilliseconds) {
-    std::unique_ptr<IFile> file(g_fileSystem.OpenFile(path));
+    SInputError why;
+    std::unique_ptr<IFile> file(g_fileSystem.OpenFile(path, &why));
     if (!file->IsOpen()) {
-        Report(path, 0, std::string("cannot open the timeline: ") + std::strerror(errno));
+        Report(path, 0, InputErrorText(why, "the timeline"));
         return 1;
     }
     std::vector<uint8_t> bytes;
-    ReadAll(file.get(), &bytes);
+    std::string error;
+    if (!ReadAll(file.get(), &bytes, &error)) {
+        Report(path, 0, "cannot be read: " + error);
+        return 1;
+    }
     file->Close();
     const std::vector<STimelineProblem> problems = CheckTimeline(bytes.data(), bytes.size(), effects, songMilliseconds);
     for (const STimelineProblem& problem : problems) Report(path, problem.line, problem.text);

@@ -20,9 +20,11 @@
 #include "shell/offline/headless_output.h"
 #include "shell/offline/job_queue.h"
 #include "shell/offline/music_capture.h"
+#include "shell/offline/output_claim.h"
 #include "shell/offline/pass_frames.h"
 #include "shell/offline/progress.h"
 #include "shell/offline/video_encoder.h"
+#include "shell/offline/written_frames.h"
 #include "shell/run_span.h"
 #include "shell/stop_signals.h"
 
@@ -115,11 +117,13 @@ public:
           m_frames(m_size),
           m_progress("capture", stderr) {
         if (!options.videoFile.empty()) m_videoFile = VideoFileName(options.videoFile, options.videoCodec);
-        // A video without sound needs no music file, unless audio.wav is asked for.
+        // A video without sound needs no music file, unless audio.wav is asked
+        // for. The sound of a video alone never takes its name: it stays
+        // hidden beside the video and goes with the run.
         if (!options.captureDir.empty()) {
             m_musicFile = (fs::path(options.captureDir) / "audio.wav").string();
         } else if (!options.noSound) {
-            m_musicFile = PartialFileName(m_videoFile, ".wav");
+            m_musicFile = fs::path(m_videoFile).replace_extension(".wav").string();
         }
     }
 
@@ -131,10 +135,10 @@ private:
     void Begin(const SDemo& demo);
     void AddFrame();
     int End(bool started);
-    void RemoveTemporaryMusic();
 
     const SOptions& m_options;
     const SFrameSize m_size;
+    COutputClaim m_outputs;
     CHeadlessOutput m_output;
     CPassFrames m_frames;
     CProgress m_progress;
@@ -143,6 +147,7 @@ private:
     CMusicCapture m_music;
     bool m_musicOpen = false;
     CVideoEncoder m_video;
+    CWrittenFrames m_framesWritten;  // before the writers, which note frames in it
     std::unique_ptr<CJobQueue> m_pngWriters;
     std::unique_ptr<CJobQueue> m_videoWriter;
     bool m_writerFailed = false;  // the reason comes when the writers finish
@@ -157,16 +162,24 @@ int CCaptureRun::Run() {
         if (!ProgramInstalled("ffmpeg")) {
             return Fail("--video needs ffmpeg, which is not installed (Debian package \"ffmpeg\")");
         }
+        if (!ProgramInstalled("ffprobe")) {
+            return Fail("--video needs ffprobe to check the video it makes, which is not installed (Debian package "
+                        "\"ffmpeg\")");
+        }
         if (m_options.videoCodec == EVideoCodec::kLossless && fs::path(m_videoFile).extension() != ".mkv") {
             return Fail("--video-codec lossless writes Matroska: name the video FILE.mkv, not " + m_videoFile);
         }
+    }
+    std::string error;
+    // Before anything is replaced: another run may be writing there.
+    if (!m_outputs.Claim(m_options.captureDir, m_videoFile, "--video", &error)) return Fail(error);
+    if (!m_videoFile.empty()) {
         if (fs::exists(m_videoFile) && !m_options.overwrite) {
             return Fail(m_videoFile + " exists already; --overwrite replaces it");
         }
         // A write to a pipe ffmpeg has left must fail, not end the program.
         std::signal(SIGPIPE, SIG_IGN);
     }
-    std::string error;
     if (!m_options.captureDir.empty() && !PrepareCaptureDirectory(m_options.captureDir, m_options.overwrite, &error)) {
         return Fail(error);
     }
@@ -228,7 +241,7 @@ void CCaptureRun::Begin(const SDemo& demo) {
         settings.rate = m_options.fps;
         settings.width = m_size.frameWidth;
         settings.height = m_size.frameHeight;
-        if (!m_options.noSound) settings.audio = m_musicFile;
+        if (!m_options.noSound) settings.audio = m_music.Path();
         if (!m_video.Start(settings, &m_failure)) return;
         // One thread keeps the frames in order.
         m_videoWriter = std::make_unique<CJobQueue>(1, QueuedFrames(m_size, 1));
@@ -240,8 +253,11 @@ void CCaptureRun::AddFrame() {
     if (m_pngWriters) {
         const std::string path = FramePath(m_options.captureDir, m_frameCount);
         const int width = m_size.frameWidth, height = m_size.frameHeight;
-        m_writerFailed |= !m_pngWriters->Submit([frame, path, width, height](std::string* error) {
-            return WritePngRgb(path, frame->data(), width, height, error);
+        const int64_t index = m_frameCount;
+        m_writerFailed |= !m_pngWriters->Submit([this, frame, path, width, height, index](std::string* error) {
+            if (!WritePngRgb(path, frame->data(), width, height, error)) return false;
+            m_framesWritten.Done(index);
+            return true;
         });
     }
     if (m_videoWriter) {
@@ -252,21 +268,22 @@ void CCaptureRun::AddFrame() {
     m_progress.Update(m_frameCount, m_clock);
 }
 
-void CCaptureRun::RemoveTemporaryMusic() {
-    if (!m_options.captureDir.empty() || m_musicFile.empty()) return;
-    std::error_code ignored;
-    fs::remove(m_musicFile, ignored);
-}
-
 int CCaptureRun::End(bool started) {
     m_progress.Finish();
     // The reason is on standard error already.
-    if (!started) {
-        RemoveTemporaryMusic();
-        return 1;
-    }
+    if (!started) return 1;
     std::string error;
     if (m_pngWriters && !m_pngWriters->Finish(&error) && m_failure.empty()) m_failure = error;
+    if (m_pngWriters) {
+        // Frames written after one that failed would leave a gap: the
+        // capture ends where its frames stop being whole.
+        const int64_t whole = m_framesWritten.Whole();
+        std::error_code ignored;
+        for (int64_t frame = whole; frame < m_frameCount; ++frame) {
+            fs::remove(FramePath(m_options.captureDir, frame), ignored);
+        }
+        m_frameCount = whole;
+    }
     if (m_videoWriter && !m_videoWriter->Finish(&error) && m_failure.empty()) m_failure = error;
     const bool video = !m_videoFile.empty() && m_videoWriter && m_failure.empty() && m_frameCount > 0;
     const bool videoMade = video && m_video.Finish(&m_failure);
@@ -276,7 +293,6 @@ int CCaptureRun::End(bool started) {
             m_failure = error;
         }
     }
-    RemoveTemporaryMusic();
 
     const double seconds = static_cast<double>(m_frameCount) / FramesPerSecond(m_options.fps);
     const std::string fps = FrameRateText(m_options.fps);

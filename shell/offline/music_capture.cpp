@@ -1,10 +1,12 @@
 #include "shell/offline/music_capture.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "audio/bass.h"
 #include "audio/mp3_stream.h"
+#include "resources/output_file.h"
 
 namespace {
 
@@ -13,8 +15,14 @@ constexpr size_t kChunkFrames = 4410;
 
 }  // namespace
 
+CMusicCapture::~CMusicCapture() {
+    if (!m_hidden.empty()) std::remove(m_hidden.c_str());
+}
+
 bool CMusicCapture::Open(const std::string& path, std::string* error) {
-    return m_wav.Open(path, kMusicRate, kMusicChannels, error) && m_wav.Sync(error);
+    m_path = path;
+    m_hidden = HiddenName(path);
+    return m_wav.Open(m_hidden, kMusicRate, kMusicChannels, error) && m_wav.Sync(error);
 }
 
 bool CMusicCapture::WriteSong(uint32_t stream, uint64_t skip, uint64_t length, const std::function<bool()>& stop,
@@ -37,5 +45,8 @@ bool CMusicCapture::WriteSong(uint32_t stream, uint64_t skip, uint64_t length, c
 }
 
 bool CMusicCapture::Finish(uint64_t length, std::string* error) {
-    return m_wav.SetLength(length, error) && m_wav.Close(error);
+    if (!m_wav.SetLength(length, error) || !m_wav.Close(error)) return false;
+    const bool published = PublishFile(m_hidden, m_path, error);
+    m_hidden.clear();
+    return published;
 }

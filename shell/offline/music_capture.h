@@ -21,19 +21,31 @@ public:
     // Until the song ends, however long that is.
     static constexpr uint64_t kWholeSong = UINT64_MAX;
 
-    // Starts an empty WAV file.
+    CMusicCapture() = default;
+    // A file not finished goes with the capture.
+    ~CMusicCapture();
+    CMusicCapture(const CMusicCapture&) = delete;
+    CMusicCapture& operator=(const CMusicCapture&) = delete;
+
+    // Starts an empty WAV file under a hidden name beside `path` (Path()),
+    // which Finish gives `path`'s name.
     bool Open(const std::string& path, std::string* error);
+    // Where the file is being written.
+    const std::string& Path() const { return m_hidden; }
     // Writes the song from `skip` sample frames in: `length` sample frames
     // (silence after the song's end), or up to its end for kWholeSong. The
     // file is complete on disk afterwards. Stops early, still complete, when
     // `stop` says so.
     bool WriteSong(uint32_t stream, uint64_t skip, uint64_t length, const std::function<bool()>& stop,
                    std::string* error);
-    // Cuts or pads the file to `length` sample frames and closes it.
+    // Cuts or pads the file to `length` sample frames, closes it and gives
+    // it its name.
     bool Finish(uint64_t length, std::string* error);
 
     uint64_t FramesWritten() const { return m_wav.FramesWritten(); }
 
 private:
     CWavWriter m_wav;
+    std::string m_path;
+    std::string m_hidden;  // empty once the file has its name
 };

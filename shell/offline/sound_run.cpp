@@ -13,23 +13,23 @@
 #include "shell/frame_rate.h"
 #include "shell/offline/music_capture.h"
 #include "shell/offline/run_length.h"
-#include "shell/offline/video_encoder.h"
+#include "shell/offline/output_claim.h"
 #include "shell/stop_signals.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Writes the song heard with the run's frames to `partial`; false, with the
-// reason in *error, when the file cannot be written (or a signal stopped it).
-bool WriteRunSound(uint32_t stream, const SRunLength& length, const SOptions& options, const std::string& partial,
-                   std::string* error) {
+// Writes the song heard with the run's frames; the file takes its name only
+// when whole (a signal leaves nothing under it). False, with the reason in
+// *error, when it cannot be written or a signal stopped it.
+bool WriteRunSound(uint32_t stream, const SRunLength& length, const SOptions& options, std::string* error) {
     CMusicCapture music;
     const uint64_t samples = MusicSamplesIn(length.frames, options.fps);
     const auto stop = [] { return StopSignal() != 0; };
-    return music.Open(partial, error) &&
+    return music.Open(options.soundFile, error) &&
            music.WriteSong(stream, MusicSamplesIn(length.firstSteps, options.fps), samples, stop, error) &&
-           music.Finish(samples, error);
+           StopSignal() == 0 && music.Finish(samples, error);
 }
 
 int WriteSound(uint32_t stream, const SOptions& options) {
@@ -40,21 +40,9 @@ int WriteSound(uint32_t stream, const SOptions& options) {
     if (!MeasureRun(options, &length)) return 1;
 
     InstallStopSignals();
-    const std::string partial = PartialFileName(options.soundFile, ".wav");
     std::string error;
-    bool written = WriteRunSound(stream, length, options, partial, &error);
-    const int signal = StopSignal();
-    std::error_code failed;
-    if (written && signal == 0) {
-        fs::rename(partial, options.soundFile, failed);
-        if (failed) error = options.soundFile + ": cannot give the sound its name: " + failed.message();
-        written = !failed;
-    }
-    if (!written || signal != 0) {
-        std::error_code ignored;
-        fs::remove(partial, ignored);
-    }
-    if (signal != 0) {
+    const bool written = WriteRunSound(stream, length, options, &error);
+    if (const int signal = StopSignal()) {
         ReportF("sound", 0, "stopped by %s; %s was not written", signal == SIGINT ? "SIGINT" : "SIGTERM",
                 options.soundFile.c_str());
         return StopSignalExitStatus(signal);
@@ -72,6 +60,13 @@ int WriteSound(uint32_t stream, const SOptions& options) {
 }  // namespace
 
 int RunSound(const SOptions& options) {
+    // Another run may be writing there; the place must take a file.
+    COutputClaim claim;
+    std::string error;
+    if (!claim.Claim("", options.soundFile, "--sound", &error)) {
+        Report("quellbrook", 0, error);
+        return 1;
+    }
     std::error_code failed;
     if (fs::exists(options.soundFile, failed) && !options.overwrite) {
         Report("quellbrook", 0, options.soundFile + " exists already; --overwrite replaces it");

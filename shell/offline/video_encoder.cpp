@@ -11,6 +11,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "resources/output_file.h"
+#include "shell/offline/video_check.h"
+
 extern char** environ;
 
 namespace {
@@ -54,12 +57,6 @@ std::string VideoFileName(const std::string& file, EVideoCodec codec) {
     return file;
 }
 
-std::string PartialFileName(const std::string& file, const std::string& extension) {
-    const std::filesystem::path path(file);
-    const std::string name = "." + path.stem().string() + ".partial" + extension;
-    return path.has_parent_path() ? (path.parent_path() / name).string() : name;
-}
-
 std::vector<std::string> FfmpegArguments(const SVideoSettings& settings, const std::string& output) {
     const std::string rate = FrameRateText(settings.rate);
     // No shell in between: every argument, file names too, goes as it is.
@@ -100,7 +97,8 @@ CVideoEncoder::~CVideoEncoder() { Abandon(); }
 
 bool CVideoEncoder::Start(const SVideoSettings& settings, std::string* error) {
     m_settings = settings;
-    m_partial = PartialFileName(settings.file, std::filesystem::path(settings.file).extension().string());
+    m_partial = HiddenName(settings.file);
+    m_framesWritten = 0;
     std::vector<std::string> args = FfmpegArguments(settings, m_partial);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
@@ -175,6 +173,7 @@ bool CVideoEncoder::WriteFrame(const uint8_t* bgra, std::string* error) {
         bgra += wrote;
         left -= static_cast<size_t>(wrote);
     }
+    ++m_framesWritten;
     return true;
 }
 
@@ -223,15 +222,26 @@ bool CVideoEncoder::Finish(std::string* error) {
         Abandon();
         return false;
     }
-    std::error_code renamed;
-    std::filesystem::rename(m_partial, m_settings.file, renamed);
-    if (renamed) {
-        *error = m_settings.file + ": cannot give the video its name: " + renamed.message();
+    const std::string keptAsItWas = "; " + m_settings.file + " is left as it was";
+    // The reader has ended with ffmpeg: the messages are all in.
+    const std::string failedWrites = FailedWritesIn(m_messages);
+    if (!failedWrites.empty()) {
+        *error = "ffmpeg could not write the video" + keptAsItWas + ":\n" + failedWrites;
         Abandon();
         return false;
     }
+    SMadeVideo made;
+    made.frames = m_framesWritten;
+    made.seconds = static_cast<double>(m_framesWritten) / FramesPerSecond(m_settings.rate);
+    made.sound = !m_settings.audio.empty();
+    if (!VideoReadsBackWhole(m_partial, made, error)) {
+        *error += keptAsItWas;
+        Abandon();
+        return false;
+    }
+    const bool published = PublishFile(m_partial, m_settings.file, error);
     m_partial.clear();
-    return true;
+    return published;
 }
 
 void CVideoEncoder::Abandon() {

@@ -1,8 +1,8 @@
 // A video made by ffmpeg while the run renders: raw frames go down a pipe,
 // the music comes from a WAV file written before the first frame. The video
 // is written under a hidden name beside FILE and takes FILE's name only
-// once ffmpeg has finished it, so a failed or cut run never leaves a file
-// that looks complete.
+// once ffmpeg has finished it and it reads back whole, so a failed or cut
+// run never leaves a file that looks complete nor replaces a good one.
 #pragma once
 
 #include <sys/types.h>
@@ -30,9 +30,6 @@ bool ProgramInstalled(const char* program);
 
 // FILE as given, or with .mp4 (.mkv for lossless) when it has no extension.
 std::string VideoFileName(const std::string& file, EVideoCodec codec);
-// Where a file is made until it is complete: hidden, in the same directory,
-// with the same extension so that ffmpeg picks the same container.
-std::string PartialFileName(const std::string& file, const std::string& extension);
 
 // ffmpeg's arguments for the settings, writing `output`.
 std::vector<std::string> FfmpegArguments(const SVideoSettings& settings, const std::string& output);
@@ -51,7 +48,9 @@ public:
     // ffmpeg is busy.
     bool WriteFrame(const uint8_t* bgra, std::string* error);
     // Ends the input, waits for ffmpeg and gives the video its name. False,
-    // with ffmpeg's last lines in *error, when ffmpeg failed.
+    // with ffmpeg's last lines in *error, when ffmpeg failed, said that a
+    // write failed, or made a video that does not read back whole; FILE is
+    // then left as it was.
     bool Finish(std::string* error);
 
 private:
@@ -62,7 +61,8 @@ private:
     void Abandon();
 
     SVideoSettings m_settings;
-    std::string m_partial;
+    std::string m_partial;  // the hidden name, with FILE's extension for ffmpeg's container
+    int64_t m_framesWritten = 0;
     pid_t m_child = -1;
     int m_frames = -1;  // the pipe ffmpeg reads frames from
     std::thread m_reader;

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::filesystem::path dir = argv[1];
-    for (const char* area : {"timeline", "tga", "flare"}) std::filesystem::create_directories(dir / area);
+    for (const char* area : {"timeline", "tga", "tga_header", "flare"}) std::filesystem::create_directories(dir / area);
 
     Write(dir / "timeline/scene.txt",
           Lines({"# frame", "e 0 s i0 sbeginScene", "e 0 s i1 sclearScreen", "e 0 s i9 sendScene",
@@ -56,6 +56,16 @@ int main(int argc, char** argv) {
     // Run-length encoded, top-left, with an image ID: the other decoding roads.
     const std::vector<uint8_t> picture = {1, 2, 3, 4, 1, 2, 3, 4, 9, 8, 7, 6, 5, 5, 5, 5, 6, 6, 6, 6, 7, 7, 7, 7};
     Write(dir / "tga/rle_top_3x2.tga", TgaFile(3, 2, 32, picture, {true, true, false, "seed"}));
+    // The size of the file, then its first bytes: a picture in a file past
+    // 4 GiB, a header refused at 2^32 pixels, one cut short.
+    const auto sized = [](uint64_t size, const std::string& start) {
+        std::string bytes;
+        for (int k = 0; k < 8; ++k) bytes.push_back(static_cast<char>((size >> (8 * k)) & 0xFF));
+        return bytes + start;
+    };
+    Write(dir / "tga_header/sparse_4gib.bin", sized((uint64_t{1} << 32) + 18, Tga(3, 2, 32)));
+    Write(dir / "tga_header/huge_header.bin", sized(uint64_t{1} << 32, TgaHeader(65535, 65535, 32)));
+    Write(dir / "tga_header/rle_cut.bin", sized(40, TgaFile(3, 2, 32, picture, {true, true, false, "seed"})));
     Write(dir / "flare/profile_24.tga", Tga(256, 2, 24));
     Write(dir / "flare/profile_32.tga", Tga(256, 1, 32));
     return 0;

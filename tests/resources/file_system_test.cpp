@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -170,6 +177,91 @@ TEST_F(FileSystemTest, CloseThenDestroyClosesOnce) {
     open->Open(path.c_str(), "rb");
     EXPECT_TRUE(open->IsOpen());
     delete open;
+}
+
+// Only regular files are inputs. Whatever else a path names is refused at
+// once with what it is; a FIFO without a writer must not hold the open.
+TEST_F(FileSystemTest, OnlyRegularFilesOpenAndNothingBlocks) {
+    const std::string fifo = (m_dir / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const std::string socketPath = (m_dir / "socket").string();
+    const int listening = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    const std::vector<std::pair<std::string, std::string>> others = {{fifo, "is a FIFO, not a file"},
+                                                                     {m_dir.string(), "is a directory, not a file"},
+                                                                     {"/dev/null", "is a character device, not a file"},
+                                                                     {socketPath, "is a socket, not a file"}};
+    for (const auto& [path, text] : others) {
+        auto opening = std::async(std::launch::async, [path = path] {
+            SInputError why;
+            std::unique_ptr<IFile> file(g_fileSystem.OpenFile(path.c_str(), &why));
+            return std::make_pair(file->IsOpen(), InputErrorText(why, "the file"));
+        });
+        if (opening.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            // Let the blocked open go, so the test ends.
+            close(open(path.c_str(), O_WRONLY | O_NONBLOCK));
+            FAIL() << path << ": the open blocked";
+        }
+        const auto [opened, reason] = opening.get();
+        EXPECT_FALSE(opened) << path;
+        EXPECT_EQ(reason, text) << path;
+    }
+    close(listening);
+
+    SInputError why;
+    std::unique_ptr<IFile> missing(g_fileSystem.OpenFile((m_dir / "absent").c_str(), &why));
+    EXPECT_EQ(InputErrorText(why, "the file"), "cannot open the file: No such file or directory");
+    // A link to a regular file is that file.
+    const auto target = WriteBytes("target.bin", {9});
+    fs::create_symlink(target, m_dir / "link");
+    EXPECT_TRUE(Open((m_dir / "link").string())->IsOpen());
+}
+
+// Offsets are 64-bit: a sparse file past 4 GiB (no disk used) has its real
+// size and every position in it can be reached.
+TEST_F(FileSystemTest, FilesPastFourGigabytesHaveTheirSize) {
+    const auto path = WriteBytes("sparse.bin", {1, 2, 3});
+    const int64_t size = (int64_t{5} << 30) + 3;
+    ASSERT_EQ(truncate(path.c_str(), size), 0);
+    auto file = Open(path);
+    file->Seek(0, SEEK_END);
+    EXPECT_EQ(file->Tell(), size);
+    file->Seek(-2, SEEK_END);
+    uint8_t bytes[4] = {7, 7, 7, 7};
+    file->Read(4, bytes);
+    EXPECT_EQ(bytes[0], 0);
+    EXPECT_EQ(bytes[2], 7) << "nothing past the end";
+    EXPECT_EQ(file->Tell(), size);
+    file->Seek(int64_t{1} << 32, SEEK_SET);
+    EXPECT_EQ(file->Tell(), int64_t{1} << 32);
+}
+
+TEST_F(FileSystemTest, ReadAllGivesEveryByteOrSaysWhy) {
+    const auto path = WriteBytes("data.bin", {1, 2, 3, 4, 5});
+    std::vector<uint8_t> bytes;
+    std::string error;
+    EXPECT_TRUE(ReadAll(Open(path).get(), &bytes, &error));
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{1, 2, 3, 4, 5}));
+
+    // A file that ends before its size says: what could be read, and why
+    // the rest is missing.
+    struct SShortFile : IFile {
+        int64_t at = 0;
+        void Seek(int64_t offset, int origin) override { at = origin == SEEK_END ? 10 + offset : offset; }
+        void Read(int32_t size, void* buffer) override {
+            const int32_t given = size < 4 ? size : 4;
+            std::memset(buffer, 9, static_cast<size_t>(given));
+            at += given;
+        }
+        int64_t Tell() override { return at; }
+    } shortFile;
+    EXPECT_FALSE(ReadAll(&shortFile, &bytes, &error));
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{9, 9, 9, 9}));
+    EXPECT_EQ(error, "only 4 of its 10 bytes could be read");
 }
 
 }  // namespace

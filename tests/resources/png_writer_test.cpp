@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "resources/output_file.h"
 #include "tests/png_file.h"
 #include "tests/shell/test_files.h"
 
@@ -62,6 +64,23 @@ TEST(PngWriter, NamesThePathItCannotWrite) {
     error.clear();
     EXPECT_FALSE(WritePngRgba(dir / "empty.png", rgba.data(), 0, kHeight, &error));
     EXPECT_NE(error.find("empty.png"), std::string::npos) << error;
+}
+
+// A disk that fills while a frame is written: the system's reason, and
+// nothing cut short under the frame's name. The frame is made under its
+// hidden name, here a link to /dev/full, where every write fails so.
+TEST(PngWriter, AFullDiskLeavesNoFrameAndSaysWhy) {
+    CTempDir dir;
+    const int width = 640;
+    const int height = 480;
+    std::vector<uint8_t> bgra(static_cast<size_t>(width) * height * 4);
+    for (size_t i = 0; i < bgra.size(); ++i) bgra[i] = static_cast<uint8_t>(i * 7919 >> 3);
+    const std::string frame = dir / "000007.png";
+    std::filesystem::create_symlink("/dev/full", HiddenName(frame));
+    std::string error;
+    EXPECT_FALSE(WritePngRgb(frame, bgra.data(), width, height, &error));
+    EXPECT_EQ(error, frame + ": No space left on device");
+    EXPECT_EQ(DirectoryNames(dir.Path()), std::vector<std::string>{}) << "neither the frame nor its hidden name";
 }
 
 }  // namespace

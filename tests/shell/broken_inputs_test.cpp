@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
@@ -28,7 +31,8 @@ SRun RunProgram(const std::string& dir, const std::vector<std::string>& args, co
     std::error_code ignored;
     std::filesystem::remove_all(dir + "/out", ignored);
     SRun run;
-    static_cast<SProgramRun&>(run) = RunQuellbrook(dir, args, env);
+    // A run that hangs is ended, and shows as killed.
+    static_cast<SProgramRun&>(run) = RunQuellbrook(dir, args, env, {SIGKILL, 120, 0});
     if (std::filesystem::exists(dir + "/out")) {
         for (const auto& entry : std::filesystem::directory_iterator(dir + "/out"))
             run.frames += entry.path().extension() == ".png";
@@ -271,6 +275,72 @@ TEST_F(BrokenInputs, MissingDisplayOrOpenGLSaysWhatToDo) {
                                      WithWindow({{"SDL_VIDEODRIVER", "offscreen"}, {"MESA_GL_VERSION_OVERRIDE", "3.0"}}));
     ExpectEnded(windowed, 1, "window without OpenGL 3.3");
     EXPECT_NE(windowed.err.find("OpenGL 3.3 core"), std::string::npos) << windowed.err;
+}
+
+// What a user may leave in place of a file: a FIFO (which would block the
+// open until a writer came) or a directory. Each is refused at once, saying
+// what it is; the run goes on without a picture and cannot without the
+// timeline or the song. --check says the same.
+TEST_F(BrokenInputs, InputsThatAreNotFilesAreRefusedAtOnce) {
+    struct SCase {
+        const char* path;
+        int status;  // of the capture
+        const char* after;  // what follows the message, where something does
+    };
+    const SCase cases[] = {{"script.txt", 1, ""}, {"Data/song.mp3", 1, "Sound Error: Unable to load song"},
+                           {"Data/bg.tga", 0, ""}};
+    for (const SCase& test : cases) {
+        const std::string path = m_dir / test.path;
+        const std::string kept = ReadFile(path);
+        for (const bool fifo : {true, false}) {
+            std::filesystem::remove(path);
+            if (fifo) {
+                ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+            } else {
+                std::filesystem::create_directory(path);
+            }
+            const std::string what = std::string(test.path) + (fifo ? " as a FIFO" : " as a directory");
+            const std::string message = std::string(test.path) + ": is " + (fifo ? "a FIFO" : "a directory") +
+                                        ", not a file\n";
+            const SRun run = Capture();
+            ExpectEnded(run, test.status, what);
+            const std::string said = std::string(test.path) == "script.txt" ? "Timeline Error: " + message : message;
+            EXPECT_EQ(Count(run.err, said), 1u) << what << "\n" << run.err;
+            EXPECT_NE(run.err.find(test.after), std::string::npos) << what << "\n" << run.err;
+            EXPECT_EQ(run.frames, test.status == 0 ? 3 : 0) << what;
+
+            const SRun check = RunProgram(m_dir.Path(), {"--check"});
+            ExpectEnded(check, 1, what + ", --check");
+            EXPECT_NE(check.err.find(message), std::string::npos) << what << "\n" << check.err;
+        }
+        std::filesystem::remove(path);
+        WriteFile(path, kept);
+    }
+}
+
+// A picture's header is read before the rest of it, and its size is told
+// right however large the file: a sparse file past 3 GiB with a good header
+// is shown, one whose header is refused costs only its header (no gigabyte
+// read to find out), and the message is the header's.
+TEST(Check, LargePicturesAreReadOnlyAsFarAsTheirHeaderAllows) {
+    CTempDir dir;
+    ASSERT_TRUE(WriteToneMp3(dir / "Data/song.mp3", 44100, 2, 1.0));
+    WriteFile(dir / "script.txt", Timeline({"e 0 s i0 sbeginScene", "e 0 s i2 sendScene", "F 500"}));
+    const auto sparse = [&](const char* name, const std::string& start, int64_t size) {
+        WriteFile(dir / name, start);
+        ASSERT_EQ(truncate((dir / name).c_str(), size), 0);
+    };
+    sparse("Data/bg.tga", TgaHeader(8, 8, 32) + std::string(8 * 8 * 4, '\x40'), (int64_t{3} << 30) + 5);
+    sparse("Data/happy.tga", std::string(18, '\0'), int64_t{3} << 30);
+    sparse("Data/coders.tga", TgaHeader(16384, 16384, 32), (int64_t{1} << 30) + 18);
+    const SRun run = RunProgram(dir.Path(), {"--check"});
+    ExpectEnded(run, 1, "--check");
+    EXPECT_EQ(run.err.find("Data/bg.tga"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Data/happy.tga: 0 bits per pixel; only uncompressed"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Data/coders.tga: 16384 x 16384 pixels is not an image size this program can show"),
+              std::string::npos)
+        << run.err;
+    EXPECT_LT(run.peakKilobytes, 400 * 1024) << "the refused picture was read";
 }
 
 }  // namespace

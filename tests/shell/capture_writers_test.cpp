@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -87,10 +88,12 @@ TEST(MusicCapture, WritesTheSongFromTheFirstFramesPositionThenTheFramesDuration)
     CMusicCapture music;
     ASSERT_TRUE(music.Open(dir / "audio.wav", &error)) << error;
     ASSERT_TRUE(music.WriteSong(stream, offset, CMusicCapture::kWholeSong, never, &error)) << error;
-    std::string bytes = ReadFile(dir / "audio.wav");
+    std::string bytes = ReadFile(music.Path());
     ASSERT_EQ(bytes.size(), 44 + song.size() * 2 - offset * 4) << "complete on disk before the frames";
     EXPECT_EQ(Le32(bytes, 40), bytes.size() - 44);
+    EXPECT_FALSE(std::filesystem::exists(dir / "audio.wav")) << "named only when finished";
     ASSERT_TRUE(music.Finish(45 * 735, &error)) << error;
+    EXPECT_FALSE(std::filesystem::exists(music.Path()));
     bytes = ReadFile(dir / "audio.wav");
     ASSERT_EQ(bytes.size(), 44u + 45 * 735 * 4);
     EXPECT_EQ(Le32(bytes, 40), 45u * 735 * 4);
@@ -110,6 +113,17 @@ TEST(MusicCapture, WritesTheSongFromTheFirstFramesPositionThenTheFramesDuration)
     EXPECT_EQ(Le32(bytes, 4), bytes.size() - 8);
     written = wavSamples(bytes);
     EXPECT_TRUE(std::equal(written.begin(), written.end(), song.begin() + offset * 2));
+
+    // A capture that never finishes its sound leaves none.
+    std::string abandoned;
+    {
+        CMusicCapture unfinished;
+        ASSERT_TRUE(unfinished.Open(dir / "abandoned.wav", &error));
+        abandoned = unfinished.Path();
+        EXPECT_TRUE(std::filesystem::exists(abandoned));
+    }
+    EXPECT_FALSE(std::filesystem::exists(abandoned));
+    EXPECT_FALSE(std::filesystem::exists(dir / "abandoned.wav"));
     BASS_Free();
     BassUseNoSoundOutput(false);
 }

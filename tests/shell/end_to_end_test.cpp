@@ -1,7 +1,6 @@
 // Runs the real program headless in a scratch working directory.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,16 +19,6 @@
 #include "tests/shell/video_probe.h"
 
 namespace {
-
-std::vector<std::string> Pngs(const std::string& dir) {
-    std::vector<std::string> names;
-    if (!std::filesystem::exists(dir)) return names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        if (entry.path().extension() == ".png") names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::string FrameName(int index) {
     char name[16];
@@ -61,7 +50,7 @@ TEST_F(EndToEnd, EndByteOnlyTimelineRendersNoFrameAndExitsCleanly) {
     WriteScript("%");
     const SProgramRun result = Run({"--capture", "out"});
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_TRUE(Pngs(m_dir / "out").empty());
+    EXPECT_TRUE(PngNames(m_dir / "out").empty());
     EXPECT_EQ(ReadFile(m_dir / "out/audio.wav").size(), 44u) << "an empty WAV";
 }
 
@@ -71,7 +60,7 @@ TEST_F(EndToEnd, CaptureHoldsTheLoopsFramesAndTheMusicHeardWithThem) {
     ASSERT_EQ(result.status, 0) << result.err;
 
     const int64_t frames = FramesBeforeEndLine(60, 1000);
-    const std::vector<std::string> pngs = Pngs(m_dir / "out");
+    const std::vector<std::string> pngs = PngNames(m_dir / "out");
     ASSERT_EQ(static_cast<int64_t>(pngs.size()), frames);
     EXPECT_EQ(pngs.front(), FrameName(0));
     EXPECT_EQ(pngs.back(), FrameName(static_cast<int>(frames - 1)));
@@ -99,7 +88,7 @@ TEST_F(EndToEnd, FrameLimitAndFrameRateSetTheCapturedDuration) {
     WriteScript(SceneTimeline({"F 100000"}));
     const SProgramRun result = Run({"--capture", "out", "--fps", "24", "--frames", "7"});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(Pngs(m_dir / "out").size(), 7u);
+    EXPECT_EQ(PngNames(m_dir / "out").size(), 7u);
     EXPECT_EQ(ReadFile(m_dir / "out/audio.wav").size(), 44u + 7 * 44100 / 24 * 4);
 }
 
@@ -108,9 +97,9 @@ TEST_F(EndToEnd, TwoCapturesOfTheSameRunAreByteIdentical) {
     // The CPU backend gives the same bytes with any number of threads.
     ASSERT_EQ(Run({"--capture", "a", "--renderer", "cpu", "--threads", "1"}).status, 0);
     ASSERT_EQ(Run({"--capture", "b", "--renderer", "cpu", "--threads", "3"}).status, 0);
-    const std::vector<std::string> pngs = Pngs(m_dir / "a");
+    const std::vector<std::string> pngs = PngNames(m_dir / "a");
     ASSERT_FALSE(pngs.empty());
-    EXPECT_EQ(pngs, Pngs(m_dir / "b"));
+    EXPECT_EQ(pngs, PngNames(m_dir / "b"));
     for (const std::string& name : pngs) {
         EXPECT_EQ(ReadFile(m_dir / ("a/" + name)), ReadFile(m_dir / ("b/" + name))) << name;
     }
@@ -123,7 +112,7 @@ TEST_F(EndToEnd, RunsThatCannotStartSayWhyAndFail) {
     SProgramRun result = Run({"--capture", "out"});
     EXPECT_NE(result.status, 0);
     EXPECT_NE(result.err.find("Unable to load song"), std::string::npos) << result.err;
-    EXPECT_TRUE(Pngs(m_dir / "out").empty());
+    EXPECT_TRUE(PngNames(m_dir / "out").empty());
     result = Run({"--benchmark"});
     EXPECT_NE(result.status, 0);
     EXPECT_NE(result.err.find("Unable to load song"), std::string::npos) << result.err;
@@ -181,18 +170,11 @@ TEST_F(EndToEnd, PerEffectBenchmarkReportsEveryEffectAndNoFrameFigures) {
     EXPECT_NE(result.out.find("per-effect: 12 frames"), std::string::npos) << result.out;
 }
 
-// A stand-in for ffmpeg in bin/ of the scratch directory, found first in PATH.
-std::string FakeFfmpeg(const CTempDir& dir, const std::string& script) {
-    WriteFile(dir / "bin/ffmpeg", "#!/bin/sh\n" + script);
-    chmod((dir / "bin/ffmpeg").c_str(), 0755);
-    return dir / "bin:/usr/bin:/bin";
-}
-
 TEST_F(EndToEnd, FfmpegFailingOrMissingIsReportedAndLeavesNoVideo) {
     WriteScript(SceneTimeline({"F 100000"}));
     // ffmpeg that takes a little, says why it gives up, and fails.
-    const std::string path = FakeFfmpeg(
-        m_dir, "head -c 1000 >/dev/null\necho 'frame=    1 fps=0.0' >&2\necho 'clip.mp4: No space left on device' >&2\n"
+    const std::string path = FakeProgram(
+        m_dir, "ffmpeg", "head -c 1000 >/dev/null\necho 'frame=    1 fps=0.0' >&2\necho 'clip.mp4: No space left on device' >&2\n"
                "exit 1\n");
     SProgramRun result = Run({"--video", "clip.mp4", "--frames", "30"}, path.c_str());
     EXPECT_EQ(result.status, 1) << result.err;
@@ -228,7 +210,7 @@ TEST_F(EndToEnd, TwoPresentsInAPassMakeOneFrame) {
     const SProgramRun result = Run({"--capture", "o", "--fps", "60"});
     ASSERT_EQ(result.status, 0) << result.err;
     const int64_t frames = FramesBeforeEndLine(60, 1000);
-    EXPECT_EQ(static_cast<int64_t>(Pngs(m_dir / "o").size()), frames);
+    EXPECT_EQ(static_cast<int64_t>(PngNames(m_dir / "o").size()), frames);
     EXPECT_EQ(ReadFile(m_dir / "o/audio.wav").size(), 44u + static_cast<size_t>(frames) * 735 * 4);
 }
 
@@ -239,7 +221,7 @@ TEST_F(EndToEnd, PassesThatPresentNothingRepeatTheLastFrame) {
                           "l 200 h i5", "l 500 s i5", "F 1000"}));
     const SProgramRun result = Run({"--capture", "o"});
     ASSERT_EQ(result.status, 0) << result.err;
-    const std::vector<std::string> pngs = Pngs(m_dir / "o");
+    const std::vector<std::string> pngs = PngNames(m_dir / "o");
     const int64_t frames = FramesBeforeEndLine(60, 1000);
     ASSERT_EQ(static_cast<int64_t>(pngs.size()), frames);
     // The cube turns every frame, except through the 300 ms gap.
@@ -263,12 +245,12 @@ TEST_F(EndToEnd, AnEarlierCaptureIsKeptUnlessOverwriteReplacesIt) {
     SProgramRun result = Run({"--capture", "o", "--frames", "10"});
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("holds an earlier capture"), std::string::npos) << result.err;
-    EXPECT_EQ(Pngs(m_dir / "o").size(), 60u);
+    EXPECT_EQ(PngNames(m_dir / "o").size(), 60u);
 
     WriteFile(m_dir / "o/notes.txt", "mine");
     result = Run({"--capture", "o", "--frames", "10", "--overwrite"});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(Pngs(m_dir / "o").size(), 10u);
+    EXPECT_EQ(PngNames(m_dir / "o").size(), 10u);
     EXPECT_EQ(ReadFile(m_dir / "o/audio.wav").size(), 44u + 10 * 735 * 4);
     EXPECT_EQ(ReadFile(m_dir / "o/notes.txt"), "mine") << "only frames and audio.wav are replaced";
 }
@@ -291,7 +273,7 @@ TEST_F(EndToEndVideo, VideoStreamsAtTheFrameRateWhateverTheNames) {
     SProgramRun result = Run({"--capture", "o%1d", "--video", "v.mp4"});
     ASSERT_EQ(result.status, 0) << result.err;
     const int64_t frames = FramesBeforeEndLine(60, 1000);
-    EXPECT_EQ(static_cast<int64_t>(Pngs(m_dir / "o%1d").size()), frames);
+    EXPECT_EQ(static_cast<int64_t>(PngNames(m_dir / "o%1d").size()), frames);
     std::vector<SStream> streams = ProbeStreams(m_dir / "v.mp4");
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_EQ(streams[0].codec, "h264");
@@ -378,7 +360,7 @@ TEST_F(EndToEndVideo, SignalStopsWithCompleteFiles) {
     const SProgramRun result = program.Wait();
     EXPECT_EQ(result.status, 130) << result.err;
     EXPECT_NE(result.err.find("stopped by SIGINT"), std::string::npos) << result.err;
-    const int64_t frames = static_cast<int64_t>(Pngs(m_dir / "o").size());
+    const int64_t frames = static_cast<int64_t>(PngNames(m_dir / "o").size());
     EXPECT_GT(frames, 10);
     const std::string wav = ReadFile(m_dir / "o/audio.wav");
     ASSERT_EQ(wav.size(), 44 + static_cast<size_t>(frames) * 735 * 4);

@@ -1,5 +1,6 @@
 #include "tests/shell/run_program.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,28 +14,31 @@
 namespace {
 
 // Waits for the child, sending the signal when it is due and SIGKILL when
-// the run outlives its grace.
-int WaitFor(pid_t child, const SSignalLater& later) {
+// the run outlives its grace; *peak is the most memory it held.
+int WaitFor(pid_t child, const SSignalLater& later, long* peak) {
     int status = 0;
+    rusage usage{};
     if (later.signal == 0) {
-        waitpid(child, &status, 0);
+        wait4(child, &status, 0, &usage);
+        *peak = usage.ru_maxrss;
         return status;
     }
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     const auto seconds = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
     bool signalled = false;
-    while (waitpid(child, &status, WNOHANG) == 0) {
+    while (wait4(child, &status, WNOHANG, &usage) == 0) {
         if (!signalled && seconds() >= later.after) {
             kill(child, later.signal);
             signalled = true;
         } else if (signalled && seconds() >= later.after + later.grace) {
             kill(child, SIGKILL);
-            waitpid(child, &status, 0);
+            wait4(child, &status, 0, &usage);
             break;
         }
         usleep(5000);
     }
+    *peak = usage.ru_maxrss;
     return status;
 }
 
@@ -77,9 +81,10 @@ void CRunningProgram::Signal(int signal) {
 }
 
 SProgramRun CRunningProgram::Wait(const SSignalLater& later) {
-    const int status = WaitFor(m_child, later);
-    m_child = -1;
     SProgramRun run;
+    const int status = WaitFor(m_child, later, &run.peakKilobytes);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
+    m_child = -1;
     run.exited = WIFEXITED(status);
     run.status = run.exited ? WEXITSTATUS(status) : -WTERMSIG(status);
     run.out = ReadFile(m_logs / "stdout");

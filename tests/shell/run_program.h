@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,8 @@
 struct SProgramRun {
     bool exited = false;  // false: ended by a signal
     int status = -1;      // the exit status, or minus the signal's number
+    long peakKilobytes = 0;  // the most memory it held at once
+    double seconds = 0;      // how long it ran
     std::string out;
     std::string err;
 };
@@ -38,6 +41,7 @@ public:
     CRunningProgram(const CRunningProgram&) = delete;
     CRunningProgram& operator=(const CRunningProgram&) = delete;
 
+    pid_t Pid() const { return m_child; }
     void Signal(int signal);
     // Waits for the end, sending `later` on the way when it names a signal.
     SProgramRun Wait(const SSignalLater& later = {});
@@ -46,6 +50,7 @@ private:
     // The output goes beside, not into, the working directory it runs in.
     CTempDir m_logs;
     pid_t m_child = -1;
+    std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
 };
 
 // The path of the built program.

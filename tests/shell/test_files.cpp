@@ -1,8 +1,10 @@
 #include "tests/shell/test_files.h"
 
 #include <lame/lame.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +43,30 @@ std::string ReadFile(const std::string& path) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
+}
+
+std::vector<std::string> PngNames(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const std::string& name : DirectoryNames(dir)) {
+        if (std::filesystem::path(name).extension() == ".png" && name[0] != '.') names.push_back(name);
+    }
+    return names;
+}
+
+std::vector<std::string> DirectoryNames(const std::string& dir) {
+    std::vector<std::string> names;
+    std::error_code failed;
+    for (std::filesystem::directory_iterator it(dir, failed), end; !failed && it != end; it.increment(failed)) {
+        names.push_back(it->path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string FakeProgram(const CTempDir& dir, const std::string& name, const std::string& script) {
+    WriteFile(dir / ("bin/" + name), "#!/bin/sh\n" + script);
+    chmod((dir / ("bin/" + name)).c_str(), 0755);
+    return dir / "bin:/usr/bin:/bin";
 }
 
 std::string Timeline(const std::vector<std::string>& lines) {

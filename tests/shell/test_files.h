@@ -35,6 +35,13 @@ private:
 
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
+// The names of the .png files in `dir`, sorted; none when it does not exist.
+std::vector<std::string> PngNames(const std::string& dir);
+// Every name in `dir`, hidden ones too, sorted.
+std::vector<std::string> DirectoryNames(const std::string& dir);
+// An executable shell script `name` in dir/bin, found before the system's
+// programs in the PATH returned.
+std::string FakeProgram(const CTempDir& dir, const std::string& name, const std::string& script);
 
 // A timeline from lines, each ended with CR LF as the loader expects.
 std::string Timeline(const std::vector<std::string>& lines);
