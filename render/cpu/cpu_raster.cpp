@@ -80,7 +80,8 @@ public:
     CCpuRasterBackend(const SCpuRasterOptions& options, const SKernelTable& kernels)
         : m_pool(CpuRasterWorkers(options.threads)), m_kernels(kernels) {}
 
-    ~CCpuRasterBackend() override { FinishFlight(); }
+    // What is still to be drawn can no longer be seen.
+    ~CCpuRasterBackend() override { Abandon(); }
 
     uint32_t CreateImage(int width, int height) override {
         if (width <= 0 || height <= 0) return 0;
@@ -94,8 +95,14 @@ public:
     }
 
     void DestroyImage(uint32_t id) override {
-        Flush();
-        if (m_target == id) m_target = 0;
+        // Drawing into the image goes with it; drawing elsewhere may still
+        // sample it.
+        if (m_target == id) {
+            Abandon();
+            m_target = 0;
+        } else {
+            Flush();
+        }
         m_images.erase(id);
     }
 
@@ -293,6 +300,15 @@ private:
             m_inFlight = false;
             batch.commands.clear();
         }
+    }
+
+    // Drops what is pending and stops the batch in flight at the bands it
+    // has begun: its target is going.
+    void Abandon() {
+        m_pending.commands.clear();
+        m_pending.vertices.clear();
+        if (m_inFlight) m_flight.nextBand.store(m_flight.bands);
+        FinishFlight();
     }
 
     // Helps with the batch in flight, then waits for it.

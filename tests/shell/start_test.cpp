@@ -3,7 +3,10 @@
 // from 0 gives there, whatever state the effects and the device carry.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -87,6 +90,33 @@ TEST_F(StartLater, AStartPastTheTimelinesEndIsRefused) {
     result = Run({"--benchmark", "--start", "2", "--end", "1"});
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("--end must come after --start"), std::string::npos) << result.err;
+}
+
+// A frame of 510 of the heaviest layers takes seconds to draw; a signal is
+// seen between two layers, so the run stops within a second all the same
+// (two here, where other tests share the machine; a run that stopped only
+// between frames would take most of the frame).
+TEST_F(StartLater, ASignalStopsASlowFrameBetweenLayers) {
+    std::vector<std::string> lines = {"e 0 s i0 sbeginScene", "e 0 s i1 sclearScreen", "e 0 p stestTexture"};
+    for (int layer = 2; layer <= 510; ++layer) lines.push_back("e 0 s i" + std::to_string(layer) + " stestTexture");
+    lines.insert(lines.end(), {"e 0 s i511 sendScene", "F 100000"});
+    WriteFile(m_dir / "script.txt", Timeline(lines));
+    CRunningProgram program(QuellbrookBinary(), m_dir.Path(), {"--capture", "o", "--renderer", "cpu"});
+    for (int i = 0; i < 6000 && !std::filesystem::exists(m_dir / "o/000000.png"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // Well into the second frame.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto signalled = std::chrono::steady_clock::now();
+    program.Signal(SIGINT);
+    const SProgramRun result = program.Wait();
+    const double stopping = std::chrono::duration<double>(std::chrono::steady_clock::now() - signalled).count();
+    EXPECT_EQ(result.status, 130) << result.err;
+    EXPECT_EQ(std::filesystem::exists(FramePath(m_dir / "o", 1)), false) << "the frame cut short is not kept";
+#ifndef QB_SANITIZED
+    EXPECT_LT(stopping, 2.0);
+#endif
+    std::printf("stopped %.3f s after SIGINT\n", stopping);
 }
 
 }  // namespace
