@@ -11,6 +11,7 @@
 struct SDL_Renderer;
 struct SDL_Texture;
 class CWindow;
+class IWindowOverlay;
 
 class CCpuWindowOutput : public IPresentSink {
 public:
@@ -23,6 +24,10 @@ public:
     // with SDL's reason, when the window takes no renderer.
     bool Open(CWindow* window, bool windowed, int width, int height, std::string* error);
 
+    // Drawn over each frame shown, before it is presented; null for none.
+    void SetOverlay(IWindowOverlay* overlay) { m_overlay = overlay; }
+    SDL_Renderer* Renderer() const { return m_renderer; }
+
     void OnPresent(CRasterDevice& device) override;
 
 private:
@@ -30,4 +35,5 @@ private:
     SDL_Texture* m_texture = nullptr;
     int m_width = 0;
     int m_height = 0;
+    IWindowOverlay* m_overlay = nullptr;
 };

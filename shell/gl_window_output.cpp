@@ -6,6 +6,7 @@
 #include "render/gl/gl_device.h"
 #include "shell/shell_globals.h"
 #include "shell/window.h"
+#include "shell/window_overlay.h"
 
 CGLWindowOutput::~CGLWindowOutput() { Close(); }
 
@@ -45,5 +46,6 @@ void CGLWindowOutput::OnPresent(CRasterDevice& device) {
     SDL_GL_GetDrawableSize(g_window, &width, &height);
     const uint32_t image = device.BackBufferImage();
     m_backend->ShowImage(image, Letterbox(device.Width(), device.Height(), width, height), width, height);
+    if (m_overlay) m_overlay->DrawOverlay(width, height);
     SDL_GL_SwapWindow(g_window);
 }

@@ -9,6 +9,7 @@
 
 class CWindow;
 class IGLRasterBackend;
+class IWindowOverlay;
 
 class CGLWindowOutput : public IPresentSink {
 public:
@@ -26,6 +27,8 @@ public:
     void Close();
     // Shows frames through the device's backend from now on.
     void Attach(IGLRasterBackend* backend);
+    // Drawn over each frame shown, before the swap; null for none.
+    void SetOverlay(IWindowOverlay* overlay) { m_overlay = overlay; }
 
     void OnPresent(CRasterDevice& device) override;
 
@@ -34,4 +37,5 @@ private:
     bool m_windowed;
     void* m_context = nullptr;  // SDL_GLContext
     IGLRasterBackend* m_backend = nullptr;
+    IWindowOverlay* m_overlay = nullptr;
 };
