@@ -64,11 +64,14 @@ CTimelineReloader::CTimelineReloader(std::string path, std::vector<STimelineEffe
     : m_path(std::move(path)), m_effects(std::move(effects)), m_song(songMilliseconds) {}
 
 bool CTimelineReloader::Check(const std::vector<uint8_t>& bytes, std::vector<std::string>* lines) const {
-    bool fatal = false;
+    // What keeps a timeline from playing comes first: the title shows it.
+    std::vector<std::string> others;
+    const size_t before = lines->size();
     for (const STimelineProblem& problem : CheckTimeline(bytes.data(), bytes.size(), m_effects, m_song)) {
-        lines->push_back(ReportLine(m_path, problem.line, problem.text));
-        fatal = fatal || problem.fatal;
+        (problem.fatal ? *lines : others).push_back(ReportLine(m_path, problem.line, problem.text));
     }
+    const bool fatal = lines->size() > before;
+    lines->insert(lines->end(), others.begin(), others.end());
     return fatal;
 }
 
@@ -98,7 +101,8 @@ SReloadOutcome CTimelineReloader::Reload() {
         outcome.problems.push_back(ReportLine(m_path, 0, "cannot open the timeline: " + error));
     }
     if (fatal) {
-        outcome.problems.push_back(ReportLine(m_path, 0, "kept the timeline that played, and its place"));
+        const std::string kept = ReportLine(m_path, 0, "kept the timeline that played, and its place");
+        outcome.problems.insert(outcome.problems.begin() + (outcome.problems.empty() ? 0 : 1), kept);
         outcome.kept = true;
     } else if (bytes != m_played) {
         g_effectManager.Reload(bytes.data(), bytes.size());
