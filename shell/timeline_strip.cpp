@@ -141,7 +141,7 @@ std::vector<SRulerMark> RulerMarks(double from, double to, double spacing, const
         }
         return marks;
     }
-    static constexpr double kSteps[] = {0.1, 0.25, 0.5, 1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 1800, 3600};
+    static constexpr double kSteps[] = {0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 1800, 3600};
     double step = kSteps[sizeof kSteps / sizeof kSteps[0] - 1];
     for (double candidate : kSteps) {
         if (candidate >= spacing) {
