@@ -12,6 +12,7 @@
 
 #include "effects/effect_table.h"
 #include "resources/report.h"
+#include "shell/shell_globals.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ constexpr float kTickReach = 3.0f;
 constexpr float kMinRulerSpacing = 70.0f;  // pixels between marks
 
 constexpr ImU32 kBarColour = IM_COL32(70, 130, 200, 255);
-constexpr ImU32 kTickColour = IM_COL32(240, 240, 240, 255);
+constexpr ImU32 kTickColour = IM_COL32(255, 225, 130, 255);
 constexpr ImU32 kEndColour = IM_COL32(230, 60, 60, 255);
 constexpr ImU32 kLoopColour = IM_COL32(240, 200, 60, 50);
 constexpr ImU32 kPlayheadColour = IM_COL32(255, 255, 255, 255);
@@ -132,6 +133,15 @@ void CAuthorPanel::DrawOverlay(int width, int height) {
         m_strip = CTimelineStrip(bytes.data(), bytes.size(), EffectNames());
     }
     m_renderer->NewFrame();
+    // ImGui's SDL side takes the pointer from SDL's global state while the
+    // window has the focus, which on X11 is refreshed only by raw device
+    // motion (a warped pointer is missed): the window's own pointer, which
+    // its motion events keep, is the one over the panel.
+    int x = 0, y = 0;
+    if (SDL_GetMouseFocus() == g_window) {
+        SDL_GetMouseState(&x, &y);
+        ImGui::GetIO().MousePos = ImVec2(static_cast<float>(x), static_cast<float>(y));
+    }
     ImGui::NewFrame();
     Build(width, height);
     ImGui::Render();

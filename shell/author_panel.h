@@ -6,7 +6,7 @@
 #pragma once
 
 #include <deque>
-#include <memory>
+#include <utility>
 #include <string>
 
 #include "shell/author_control.h"
