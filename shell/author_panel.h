@@ -11,7 +11,7 @@
 
 #include "shell/author_control.h"
 #include "shell/panel_renderer.h"
-#include "shell/timeline_strip.h"
+#include "runtime/timeline_strip.h"
 #include "shell/window_overlay.h"
 
 union SDL_Event;

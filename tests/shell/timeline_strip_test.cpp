@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "shell/frame_clock.h"
-#include "shell/timeline_strip.h"
+#include "runtime/timeline_strip.h"
 #include "tests/shell/test_files.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/timeline_strip.h"
+#include "runtime/timeline_strip.h"
 
 #include <algorithm>
 #include <cmath>
