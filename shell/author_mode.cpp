@@ -193,9 +193,18 @@ int RunAuthorMode(const SOptions& options, CRasterDevice* device, CAuthorPanel* 
     // Without a sound device the run is paced by the wall clock alone.
     start.soundOptional = true;
     int status = 1;
-    if (StartDemo(start, &demo)) {
+    // What the start says of the timeline, the pictures and the sound is
+    // the first list of problems on screen.
+    std::vector<std::string> problems;
+    bool started = false;
+    {
+        CReportCopy said;
+        started = StartDemo(start, &demo);
+        problems = said.Lines();
+    }
+    if (started) {
         CTimelineReloader timeline(kTimeline, TimelineEffects(), SongMilliseconds(demo.stream));
-        std::vector<std::string> problems = timeline.Start();
+        timeline.Start();
         CAuthorControl control(&run, &music, [&timeline] { return timeline.Reload(); });
         music.SetStream(demo.stream);
         run.Start(demo);

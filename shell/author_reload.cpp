@@ -75,19 +75,14 @@ bool CTimelineReloader::Check(const std::vector<uint8_t>& bytes, std::vector<std
     return fatal;
 }
 
-std::vector<std::string> CTimelineReloader::Start() {
-    std::vector<std::string> problems;
+void CTimelineReloader::Start() {
     std::vector<uint8_t> bytes;
     std::string error;
-    if (ReadSettled(m_path, &bytes, &error)) {
-        Check(bytes, &problems);
-    } else {
-        problems.push_back(ReportLine(m_path, 0, "cannot open the timeline: " + error));
-    }
+    // Gone since the start loaded it: that load plays on.
+    if (!ReadSettled(m_path, &bytes, &error)) return;
     g_effectManager.Reload(bytes.data(), bytes.size());
     m_played = std::move(bytes);
     ++m_generation;
-    return problems;
 }
 
 SReloadOutcome CTimelineReloader::Reload() {

@@ -26,10 +26,9 @@ public:
     CTimelineReloader(std::string path, std::vector<STimelineEffect> effects, int64_t songMilliseconds);
 
     // Takes the timeline on the disk as the one that plays, whatever it
-    // holds (there is nothing else to play), into g_effectManager. Returns
-    // what the checker says of it, worded as reported (the start of the run
-    // has reported it already).
-    std::vector<std::string> Start();
+    // holds (there is nothing else to play), into g_effectManager; the start
+    // of the run has said what is wrong with it.
+    void Start();
     // Reads the timeline and the pictures again after a save.
     SReloadOutcome Reload();
 
