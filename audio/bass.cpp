@@ -55,6 +55,12 @@ struct SBassState {
     // When `playing` was started, until its first buffer is filled.
     bool startPending = false;
     Clock::time_point started;
+    // The latest buffer handed to the device: where in the song it starts,
+    // when, and whether the music ran out in it.
+    uint64_t bufferStart = 0;
+    Clock::time_point handed;
+    bool handedAny = false;
+    bool musicOver = false;
 };
 
 SBassState& State() {
@@ -83,7 +89,11 @@ void FillDeviceBuffer(void* userdata, Uint8* out, int length) {
     }
     size_t frames = 0;
     if (state->playing) {
+        state->bufferStart = state->playing->decoder.Position();
+        state->handed = Clock::now();
         frames = ReadStream(state->playing, reinterpret_cast<int16_t*>(out), bufferFrames);
+        state->handedAny = true;
+        state->musicOver = frames < bufferFrames;
     }
     SDL_memset(out + frames * kMusicFrameBytes, 0, static_cast<size_t>(length) - frames * kMusicFrameBytes);
 }
@@ -213,6 +223,7 @@ BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD flags) {
     state.playing = stream;
     state.startPending = true;
     state.started = Clock::now();
+    state.handedAny = false;
     return 1;
 }
 
@@ -272,4 +283,17 @@ uint64_t BASS_ChannelGetLength(DWORD handle) {
     if (!stream) return 0;
     CDeviceLock lock;
     return stream->decoder.Length() * kMusicFrameBytes;
+}
+
+BOOL BassGetPlayback(DWORD handle, SBassPlayback* playback) {
+    SBassStream* stream = FindStream(handle);
+    if (!stream) return 0;
+    CDeviceLock lock;
+    const SBassState& state = State();
+    if (!state.device || state.playing != stream || state.startPending || !state.handedAny || state.musicOver)
+        return 0;
+    playback->bufferStart = state.bufferStart;
+    playback->handedAt = std::chrono::duration<double>(state.handed.time_since_epoch()).count();
+    playback->latencyFrames = state.bufferFrames;
+    return 1;
 }

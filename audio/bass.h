@@ -48,3 +48,18 @@ uint64_t BASS_ChannelGetPosition(DWORD handle);
 // Moves a stream to `bytes` into its decoded music (44.1 kHz, 16-bit
 // stereo), played or not; past the end of the music, to its end.
 BOOL BASS_ChannelSetPosition(DWORD handle, uint64_t bytes);
+
+// ---- Extension for pacing a picture by the music ----
+
+// What the device has taken of the stream it plays: the song's sample frame
+// at which the latest buffer handed to it starts, when that buffer was
+// handed (seconds on the steady clock), and the device's buffer in sample
+// frames, taken as its latency: that buffer is heard a buffer later.
+struct SBassPlayback {
+    uint64_t bufferStart = 0;
+    double handedAt = 0.0;
+    int latencyFrames = 0;
+};
+// False without a device, when the stream is not the one playing, before
+// its first buffer after BASS_StreamPlay, and once its music has run out.
+BOOL BassGetPlayback(DWORD handle, SBassPlayback* playback);

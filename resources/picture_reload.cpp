@@ -1,8 +1,10 @@
 #include "resources/picture_reload.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "resources/report.h"
 #include "resources/texture.h"
 
 namespace {
@@ -51,24 +53,36 @@ void NotePictureLoaded(CTexture* texture, const char* path) {
     if (g_keep && !g_reloading) Pictures().push_back({texture, path});
 }
 
-bool ReloadPictures(std::string* problems, bool* changed) {
-    problems->clear();
+std::vector<std::string> NotedPicturePaths() {
+    std::vector<std::string> paths;
+    for (const SPicture& picture : Pictures()) {
+        if (std::find(paths.begin(), paths.end(), picture.path) == paths.end()) paths.push_back(picture.path);
+    }
+    return paths;
+}
+
+bool ReloadPictures(bool* changed) {
     *changed = false;
+    bool whole = true;
     g_reloading = true;
     for (const SPicture& picture : Pictures()) {
+        // The loader says why a picture cannot be read; this says what is shown instead.
         CTexture fresh;
         fresh.LoadTGA(picture.path.c_str());
+        const char* problem = nullptr;
         if (!fresh.texture) {
-            *problems += (problems->empty() ? "" : "; ") + picture.path + " cannot be read";
-            continue;
-        }
-        if (fresh.width != picture.texture->width || fresh.height != picture.texture->height) {
-            *problems += (problems->empty() ? "" : "; ") + picture.path + " changed its size";
+            problem = "the picture shown before is kept";
+        } else if (fresh.width != picture.texture->width || fresh.height != picture.texture->height) {
+            problem = "its size changed, which a running effect cannot follow; the picture shown before is kept";
         } else if (!CopyPixels(fresh.texture, picture.texture->texture, fresh.width, fresh.height, changed)) {
-            *problems += (problems->empty() ? "" : "; ") + picture.path + " cannot be replaced";
+            problem = "cannot be replaced; the picture shown before is kept";
         }
-        fresh.texture->Release();
+        if (fresh.texture) fresh.texture->Release();
+        if (problem) {
+            Report(picture.path, 0, problem);
+            whole = false;
+        }
     }
     g_reloading = false;
-    return problems->empty();
+    return whole;
 }

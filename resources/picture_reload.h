@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class CTexture;
 
@@ -11,7 +12,9 @@ class CTexture;
 // must then live while noted); off forgets them all. Off at start.
 void KeepPicturesForReload(bool keep);
 void NotePictureLoaded(CTexture* texture, const char* path);
+// The files of the noted pictures, each once.
+std::vector<std::string> NotedPicturePaths();
 // Reads every noted picture again into its texture; *changed says whether
-// any pixel changed. False, with what went wrong in *problems, when one could
-// not be read or changed its size; those keep their old pixels.
-bool ReloadPictures(std::string* problems, bool* changed);
+// any pixel changed. False when one could not be read or changed its size:
+// those keep their old pixels, and each is reported, naming the file.
+bool ReloadPictures(bool* changed);

@@ -8,6 +8,7 @@ namespace {
 
 MessageBoxHook g_boxHook = nullptr;
 ReportSink g_sink = nullptr;
+CReportCopy* g_copy = nullptr;
 
 void Write(const std::string& text) {
     if (g_sink) {
@@ -20,14 +21,20 @@ void Write(const std::string& text) {
 
 }  // namespace
 
-void Report(const std::string& where, int line, const std::string& message) {
+std::string ReportLine(const std::string& where, int line, const std::string& message) {
     std::string text;
     if (!where.empty()) {
         text = where;
         if (line > 0) text += ":" + std::to_string(line);
         text += ": ";
     }
-    Write(text + message + "\n");
+    return text + message;
+}
+
+void Report(const std::string& where, int line, const std::string& message) {
+    const std::string text = ReportLine(where, line, message);
+    if (g_copy) g_copy->Add(text);
+    Write(text + "\n");
 }
 
 void ReportF(const std::string& where, int line, const char* format, ...) {
@@ -51,3 +58,7 @@ void ShowMessageBox(const char* caption, const char* text) {
 }
 
 void SetReportSink(ReportSink sink) { g_sink = sink; }
+
+CReportCopy::CReportCopy() : m_outer(g_copy) { g_copy = this; }
+
+CReportCopy::~CReportCopy() { g_copy = m_outer; }

@@ -111,24 +111,10 @@ void CEffectManager::Rewind() {
     m_current = m_head ? m_head->next : nullptr;
 }
 
-bool CEffectManager::Reload(const char* path, std::string* error) {
-    CScriptEvent* const oldHead = m_head;
-    CScriptEvent* const oldCurrent = m_current;
-    m_head = nullptr;
-    bool opened = false;
-    LoadScript(path, error, &opened);
-    if (!opened) {
-        FreeEvents();
-        m_head = oldHead;
-        m_current = oldCurrent;
-        return false;
-    }
-    CScriptEvent* const newHead = m_head;
-    m_head = oldHead;
+void CEffectManager::Reload(const uint8_t* bytes, size_t size) {
     FreeEvents();
-    m_head = newHead;
+    ReadEvents(bytes, size);
     Rewind();
-    return true;
 }
 
 const CScriptEvent* CEffectManager::EventAt(int index) const {

@@ -1,6 +1,8 @@
 // The registry of named effects, the 512 layers and the timeline position.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "runtime/effect.h"
@@ -42,10 +44,9 @@ public:
     void LoadPosition(const SPosition& position);
     // The position before the first event: every layer empty and off.
     void Rewind();
-    // Reads the timeline again, keeping the registered effects, and rewinds.
-    // False, with the reason in *error, when the file cannot be opened; the
-    // timeline already loaded is then kept, and so is the position.
-    bool Reload(const char* path, std::string* error);
+    // Takes the timeline's bytes in place of the one loaded, keeping the
+    // registered effects, and rewinds.
+    void Reload(const uint8_t* bytes, size_t size);
 
     // The events in file order: the one at `index` (null past the end), and
     // the index of one (-1 for none of them).
@@ -64,6 +65,8 @@ public:
 
 private:
     void LoadScript(const char* path, std::string* error, bool* opened);
+    // The event list from the timeline's bytes, closed by the end record.
+    void ReadEvents(const uint8_t* bytes, size_t size);
     CEffect* FindEffect(const char* name) const;
     void FreeEvents();
 

@@ -29,6 +29,26 @@ std::string LineText(const uint8_t* bytes, const STimelineLine& line) {
     return std::string(reinterpret_cast<const char*>(bytes + line.start), kept);
 }
 
+std::vector<SStoredLine> StoredTimelineLines(const uint8_t* bytes, size_t size) {
+    std::vector<SStoredLine> stored;
+    CTimelineLines lines(bytes, size);
+    STimelineLine line;
+    while (lines.Next(&line)) {
+        // "%" ends the timeline at once; the unfinished line is dropped.
+        if (line.percent) break;
+        // A line feed at the very start of a line: an empty line, skipped.
+        if (line.lineFeed && line.length == 0) continue;
+        // A last line without a line feed has no CR to drop: it is taken
+        // whole rather than lost.
+        std::string text = LineText(bytes, line);
+        const char command = text[0];
+        if (command != 'e' && command != 'g' && command != 'l' && command != 'F') continue;
+        stored.push_back({line.number, std::move(text)});
+        if (command == 'F') break;
+    }
+    return stored;
+}
+
 char* NextToken(char** cursor) {
     char* p = *cursor;
     while (*p == ' ') ++p;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "runtime/script_event.h"
 
@@ -40,6 +41,14 @@ private:
 // The text the loader reads of a line: without the byte before its line feed
 // (meant to be the CR), cut to kMaxLineChars bytes.
 std::string LineText(const uint8_t* bytes, const STimelineLine& line);
+
+// A line the loader stores: an event line ("e", "g", "l") or the end line
+// ("F"), which is the last; a "%" ends them too. Comments are left out.
+struct SStoredLine {
+    int number = 0;
+    std::string text;  // as LineText gives it
+};
+std::vector<SStoredLine> StoredTimelineLines(const uint8_t* bytes, size_t size);
 
 // Splits off the next token at single spaces (runs count as one; tabs do
 // not separate). Returns null when the line has no more tokens.

@@ -96,7 +96,9 @@ public:
     std::vector<STimelineProblem> Run(const uint8_t* bytes, size_t size);
 
 private:
-    void Say(int line, std::string text) { m_problems.push_back({line, std::move(text)}); }
+    void Say(int line, std::string text, bool fatal = false) {
+        m_problems.push_back({line, std::move(text), fatal});
+    }
     void CheckHiddenLine(int number, const std::string& text);
     void CheckLineEnd(const uint8_t* bytes, const STimelineLine& line, const std::string& text);
     int CheckTokens(int number, const std::string& text);
@@ -171,13 +173,14 @@ std::vector<STimelineProblem> CChecker::Run(const uint8_t* bytes, size_t size) {
     }
 
     if (!stored) {
-        Say(0, "no timeline lines in it (\"e\", \"g\", \"l\" or \"F\"); the run ends at once");
+        Say(0, "no timeline lines in it (\"e\", \"g\", \"l\" or \"F\"); the run ends at once", true);
         return m_problems;
     }
     if (!ended) Say(0, "no end (\"%\" or an \"F\" line): the run ends as soon as the last event has fired");
     if (Known(kBeginScene) && !m_beganEver)
-        Say(0, "\"beginScene\" is never shown on a layer: no frame will be shown");
-    if (Known(kEndScene) && !m_endedEver) Say(0, "\"endScene\" is never shown on a layer: no frame will be shown");
+        Say(0, "\"beginScene\" is never shown on a layer: no frame will be shown", true);
+    if (Known(kEndScene) && !m_endedEver)
+        Say(0, "\"endScene\" is never shown on a layer: no frame will be shown", true);
     return m_problems;
 }
 

@@ -18,6 +18,9 @@ struct STimelineEffect {
 struct STimelineProblem {
     int line = 0;  // 0: the timeline as a whole
     std::string text;
+    // The timeline would show no frame at all (no timeline lines, no scene
+    // ever opened or closed): author mode keeps the one that played.
+    bool fatal = false;
 };
 
 // songMilliseconds < 0: the song's length is not known and not checked.

@@ -36,6 +36,8 @@ enum class EOption {
     kSound,
     kNoSound,
     kAuthor,
+    kBpm,
+    kBeatOffset,
     kDirectory,
     kRenderer,
     kThreads,
@@ -70,6 +72,8 @@ constexpr SOptionSpec kOptions[] = {
     {"sound", 0, "a file name", EOption::kSound},
     {"no-sound", 0, nullptr, EOption::kNoSound},
     {"author", 0, nullptr, EOption::kAuthor},
+    {"bpm", 0, "a tempo in beats a minute", EOption::kBpm},
+    {"beat-offset", 0, "a time in seconds", EOption::kBeatOffset},
     {"directory", 'C', "a directory", EOption::kDirectory},
     {"renderer", 0, "auto, gpu or cpu", EOption::kRenderer},
     {"threads", 0, "a number", EOption::kThreads},
@@ -146,6 +150,7 @@ struct SParsed {
     bool startGiven = false;
     bool startFrameGiven = false;
     bool endGiven = false;
+    bool beatOffsetGiven = false;
 };
 
 bool Apply(const SOptionSpec& entry, const std::string& shown, const char* value, SParsed* parsed,
@@ -275,6 +280,19 @@ bool Apply(const SOptionSpec& entry, const std::string& shown, const char* value
             options.supersample = static_cast<int>(factor);
             return true;
         }
+        case EOption::kBpm:
+            if (!ParseSeconds(value, &options.bpm) || options.bpm < 1.0 || options.bpm > 999.0) {
+                *error = shown + " needs a tempo from 1 to 999 beats a minute, such as 120 or 92.5, not '" + value + "'";
+                return false;
+            }
+            return true;
+        case EOption::kBeatOffset:
+            if (!ParseSeconds(value, &options.beatOffset)) {
+                *error = shown + " needs a time in seconds from 0 to 86400, such as 0.25, not '" + value + "'";
+                return false;
+            }
+            parsed->beatOffsetGiven = true;
+            return true;
         case EOption::kFrames:
             if (!ParseCount(value, 1, INT64_MAX, &options.maxFrames)) {
                 *error = shown + " needs a whole number of at least 1, not '" + value + "'";
@@ -338,8 +356,11 @@ bool ReadArguments(int argc, const char* const* argv, SParsed* parsed, std::stri
 }  // namespace
 
 const char* UsageText() {
-    return "usage: quellbrook [-C DIR] [--renderer R] [--threads N] [--windowed] [--author]\n"
+    return "usage: quellbrook [-C DIR] [--renderer R] [--threads N] [--windowed]\n"
            "                  [--size WxH|native] [--supersample N] [--fps N] [--start S] [--end S]\n"
+           "       quellbrook [-C DIR] [--renderer R] [--threads N] [--windowed] --author\n"
+           "                  [--size WxH|native] [--supersample N] [--fps N] [--start S]\n"
+           "                  [--bpm N [--beat-offset S]]\n"
            "       quellbrook [-C DIR] [--renderer R] [--threads N] --capture DIR [--video FILE]\n"
            "                  [--size WxH] [--supersample N] [--fps N] [--frames N] [--start S]\n"
            "                  [--end S] [--overwrite]\n"
@@ -397,7 +418,12 @@ const char* HelpText() {
            "  --end S           stop at S seconds of the timeline\n"
            "  --author          play in a window for writing the timeline: a fixed step\n"
            "                    paced by the music, the last frame held at the end, and\n"
-           "                    the keys below; script.txt is reloaded whenever it is saved\n"
+           "                    the keys below; script.txt and the pictures are reloaded\n"
+           "                    whenever they are saved (one that would show nothing, or\n"
+           "                    cannot be read, is not played and the title says why)\n"
+           "  --bpm N           with --author: the panel's ruler in bars of 4 beats at N\n"
+           "                    beats a minute instead of seconds\n"
+           "  --beat-offset S   with --bpm: the first beat falls S seconds in (default 0)\n"
            "  --check           say which timeline lines will not do what they seem to, and\n"
            "                    which pictures or song cannot be used; status 1 if any\n"
            "  -C, --directory DIR\n"
@@ -426,9 +452,19 @@ const char* HelpText() {
            "run):\n"
            "  Space             pause or resume picture and music\n"
            "  Left, Right       one second back or on; with Shift ten seconds\n"
+           "  ,  .              one frame back or on, paused\n"
+           "  Page Up, Down     the moment of the previous or next event\n"
            "  Home              back to 0\n"
            "  [ and ]           set the loop's start or end at the moment shown\n"
            "  L                 loop between them, or stop looping\n"
+           "  M                 mute or unmute the music\n"
+           "  -  =              slower (1/2, then 1/4 of the speed, muted), or faster\n"
+           "                    again\n"
+           "  Tab               show or hide the panel: the timeline strip (click or drag\n"
+           "                    on it to go there), the lines in force, the problems and\n"
+           "                    the frame times; it is never in a picture written\n"
+           "  F12               write the frame shown, as --capture would, to\n"
+           "                    shot-MMSS.mmm.png in the directory the program started in\n"
            "  R                 reload script.txt and the pictures under Data/\n"
            "  Escape            quit (closing the window does too)\n";
 }
@@ -503,6 +539,14 @@ bool ParseCommandLine(int argc, const char* const* argv, SOptions* options, std:
     }
     if (result.author && fixedRate) {
         *error = "--author is only for the interactive run";
+        return false;
+    }
+    if (result.bpm > 0.0 && !result.author) {
+        *error = "--bpm is for --author, whose panel it gives a ruler in bars and beats";
+        return false;
+    }
+    if (parsed.beatOffsetGiven && result.bpm <= 0.0) {
+        *error = "--beat-offset needs --bpm";
         return false;
     }
     if (parsed.endGiven && result.author) {

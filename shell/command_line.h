@@ -33,6 +33,9 @@ struct SOptions {
     int64_t startFrame = -1; // --start-frame: the first frame shown by number; -1: from --start
     double end = -1.0;       // --end: seconds at which the run stops; -1: the timeline's end
     bool author = false;     // --author: the interactive run for timeline authors
+    double bpm = 0.0;        // --bpm: author mode's ruler in bars and beats; 0: in seconds
+    double beatOffset = 0.0; // --beat-offset: seconds of the first beat
+    std::string shotDirectory = ".";  // where F12 writes: the directory the program was started in
     std::string directory;   // -C: where the presentation is; empty: here
     bool perEffect = false;  // the benchmark times each effect instead of whole frames
     ERenderer renderer = ERenderer::kAuto;

@@ -5,6 +5,7 @@
 #include "render/core/letterbox.h"
 #include "shell/shell_globals.h"
 #include "shell/window.h"
+#include "shell/window_overlay.h"
 
 CCpuWindowOutput::~CCpuWindowOutput() {
     // The window, which the renderer belongs to, may be gone already.
@@ -50,5 +51,6 @@ void CCpuWindowOutput::OnPresent(CRasterDevice& device) {
     SDL_SetRenderDrawColor(m_renderer, 0, 0, 0, 255);
     SDL_RenderClear(m_renderer);
     SDL_RenderCopy(m_renderer, m_texture, nullptr, &dest);
+    if (m_overlay) m_overlay->DrawOverlay(width, height);
     SDL_RenderPresent(m_renderer);
 }

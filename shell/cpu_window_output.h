@@ -11,6 +11,7 @@
 struct SDL_Renderer;
 struct SDL_Texture;
 class CWindow;
+class IWindowOverlay;
 
 class CCpuWindowOutput : public IPresentSink {
 public:
@@ -26,6 +27,10 @@ public:
     // the renderer takes no texture of their size.
     bool Attach(const CRasterDevice& device, std::string* error);
 
+    // Drawn over each frame shown, before it is presented; null for none.
+    void SetOverlay(IWindowOverlay* overlay) { m_overlay = overlay; }
+    SDL_Renderer* Renderer() const { return m_renderer; }
+
     void OnPresent(CRasterDevice& device) override;
 
 private:
@@ -33,4 +38,5 @@ private:
     SDL_Texture* m_texture = nullptr;
     int m_width = 0;
     int m_height = 0;
+    IWindowOverlay* m_overlay = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "render/gl/gl_device.h"
 #include "shell/shell_globals.h"
 #include "shell/window.h"
+#include "shell/window_overlay.h"
 
 CGLWindowOutput::~CGLWindowOutput() { Close(); }
 
@@ -46,5 +47,6 @@ void CGLWindowOutput::OnPresent(CRasterDevice& device) {
     const uint32_t image = device.PictureImage();
     m_backend->ShowImage(image, Letterbox(device.PictureWidth(), device.PictureHeight(), width, height), width,
                          height);
+    if (m_overlay) m_overlay->DrawOverlay(width, height);
     SDL_GL_SwapWindow(g_window);
 }

@@ -9,6 +9,7 @@
 
 class CWindow;
 class IGLRasterBackend;
+class IWindowOverlay;
 
 class CGLWindowOutput : public IPresentSink {
 public:
@@ -28,6 +29,8 @@ public:
     void Close();
     // Shows frames through the device's backend from now on.
     void Attach(IGLRasterBackend* backend);
+    // Drawn over each frame shown, before the swap; null for none.
+    void SetOverlay(IWindowOverlay* overlay) { m_overlay = overlay; }
 
     void OnPresent(CRasterDevice& device) override;
 
@@ -38,4 +41,5 @@ private:
     int m_height;
     void* m_context = nullptr;  // SDL_GLContext
     IGLRasterBackend* m_backend = nullptr;
+    IWindowOverlay* m_overlay = nullptr;
 };

@@ -37,6 +37,7 @@ bool EnterDirectory(SOptions* options) {
     AnchorPath(startDir, &options->captureDir);
     AnchorPath(startDir, &options->videoFile);
     AnchorPath(startDir, &options->soundFile);
+    options->shotDirectory = startDir;
     std::free(startDir);
     if (chdir(options->directory.c_str()) != 0) {
         ReportF("quellbrook", 0, "-C %s: cannot enter the directory: %s", options->directory.c_str(),

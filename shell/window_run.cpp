@@ -2,15 +2,18 @@
 
 #include <SDL.h>
 
+#include <memory>
 #include <string>
 
 #include "render/core/raster_device.h"
 #include "resources/report.h"
 #include "shell/author_mode.h"
+#include "shell/author_panel.h"
 #include "shell/cpu_window_output.h"
 #include "shell/display_device.h"
 #include "shell/gl_window_output.h"
 #include "shell/interactive_run.h"
+#include "shell/panel_renderers.h"
 #include "shell/stop_signals.h"
 #include "shell/window.h"
 
@@ -48,6 +51,14 @@ public:
         }
         return m_cpu.Attach(display.Device(), error) ? &m_cpu : nullptr;
     }
+    // Author mode's panel, over the output's frames.
+    std::unique_ptr<IPanelRenderer> PanelRenderer(const CDisplayDevice& display) const {
+        return display.Cpu() ? CreateSdlPanelRenderer(m_cpu.Renderer()) : CreateGLPanelRenderer();
+    }
+    void SetOverlay(IWindowOverlay* overlay) {
+        m_cpu.SetOverlay(overlay);
+        m_gl.SetOverlay(overlay);
+    }
 
 private:
     CWindow* m_window;
@@ -72,6 +83,15 @@ int RunInWindow(const SOptions& options) {
         return 1;
     }
     display.Device().SetPresentSink(sink);
-    SDL_ShowCursor(SDL_DISABLE);
-    return options.author ? RunAuthorMode(options, &display.Device()) : RunInteractive(options, &display.Device());
+    if (!options.author) {
+        SDL_ShowCursor(SDL_DISABLE);
+        return RunInteractive(options, &display.Device());
+    }
+    // The pointer is for the panel.
+    const std::unique_ptr<IPanelRenderer> renderer = host.PanelRenderer(display);
+    CAuthorPanel panel(renderer.get(), display.Name());
+    host.SetOverlay(&panel);
+    const int status = RunAuthorMode(options, display.Size(), &display.Device(), &panel);
+    host.SetOverlay(nullptr);
+    return status;
 }

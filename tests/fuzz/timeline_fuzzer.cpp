@@ -13,6 +13,7 @@
 #include "runtime/effect_manager.h"
 #include "effects/scene_effects.h"
 #include "runtime/timeline_check.h"
+#include "runtime/timeline_strip.h"
 #include "tests/fuzz/fuzz_files.h"
 
 namespace {
@@ -88,6 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                                         {"endScene", false},    {"fade", true},
                                                         {"cube1", false},       {"flare", false}};
     CheckTimeline(data, size, kNames, 160000);
+    // So must what author mode's panel makes of them.
+    const CTimelineStrip strip(data, size, {"clearScreen", "beginScene", "endScene", "fade", "cube1", "flare"});
+    for (size_t i = 0; i < strip.Events().size() && i < 64; ++i) strip.ActiveAt(strip.Events()[i].fires);
+    strip.ActiveAt(strip.End());
 
     static_cast<CRecordingDevice*>(g_device)->ClearCalls();
     return 0;

@@ -334,22 +334,32 @@ TEST_F(TextureTest, ReloadedPicturesReplaceTheirPixelsInPlace) {
     ASSERT_NE(texture.texture, nullptr);
     IDirect3DTexture8* const held = texture.texture;
     Write("pic.tga", Header(2, 1, 24), {9, 8, 7, 6, 5, 4});
-    std::string problems;
     bool changed = false;
-    EXPECT_TRUE(ReloadPictures(&problems, &changed)) << problems;
+    EXPECT_TRUE(ReloadPictures(&changed));
     EXPECT_TRUE(changed);
     EXPECT_EQ(texture.texture, held) << "the same texture, so whatever holds it sees the new pixels";
     EXPECT_EQ(Row(held, 0, 8), (std::vector<uint8_t>{9, 8, 7, 0, 6, 5, 4, 0}));
-    EXPECT_TRUE(ReloadPictures(&problems, &changed));
+    EXPECT_TRUE(ReloadPictures(&changed));
     EXPECT_FALSE(changed) << "read again unchanged";
+    EXPECT_EQ(NotedPicturePaths(), std::vector<std::string>{path}) << "noted once, not again on reloading";
 
-    // A picture that changed its size, or cannot be read, keeps its pixels.
+    // A picture that changed its size, or cannot be read, keeps its pixels,
+    // and the report names the file and says so.
     Write("pic.tga", Header(3, 1, 24), {1, 1, 1, 2, 2, 2, 3, 3, 3});
-    EXPECT_FALSE(ReloadPictures(&problems, &changed));
-    EXPECT_NE(problems.find("pic.tga changed its size"), std::string::npos) << problems;
+    {
+        CReportCopy said;
+        EXPECT_FALSE(ReloadPictures(&changed));
+        ASSERT_EQ(said.Lines().size(), 1u);
+        EXPECT_EQ(said.Lines()[0].rfind(path + ": its size changed", 0), 0u) << said.Lines()[0];
+    }
     fs::remove(path);
-    EXPECT_FALSE(ReloadPictures(&problems, &changed));
-    EXPECT_NE(problems.find("pic.tga cannot be read"), std::string::npos) << problems;
+    {
+        CReportCopy said;
+        EXPECT_FALSE(ReloadPictures(&changed));
+        ASSERT_EQ(said.Lines().size(), 2u);
+        EXPECT_EQ(said.Lines()[0], path + ": cannot open the picture: No such file or directory");
+        EXPECT_EQ(said.Lines()[1], path + ": the picture shown before is kept");
+    }
     EXPECT_EQ(Row(held, 0, 8), (std::vector<uint8_t>{9, 8, 7, 0, 6, 5, 4, 0}));
     KeepPicturesForReload(false);
 }

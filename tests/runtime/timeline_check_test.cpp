@@ -156,3 +156,23 @@ TEST(TimelineCheck, LayersAndTheScene) {
 }
 
 }  // namespace
+
+namespace {
+
+// What means that nothing would be shown at all is marked: author mode keeps
+// the timeline that played instead of such a one.
+TEST(TimelineCheck, WhatShowsNoFrameIsMarkedFatal) {
+    auto fatal = [](const std::string& text) {
+        size_t count = 0;
+        for (const STimelineProblem& problem :
+             CheckTimeline(reinterpret_cast<const uint8_t*>(text.data()), text.size(), kEffects, -1))
+            count += problem.fatal;
+        return count;
+    };
+    EXPECT_EQ(fatal(""), 1u) << "no timeline lines";
+    EXPECT_EQ(fatal("e 0 s i0 sbeginScene\ne 0 s i511 sendScene\n%"), 2u) << "bare LF cuts both names";
+    EXPECT_EQ(fatal("e 0 s i0 sbeginScene\r\n%"), 1u) << "never closed";
+    EXPECT_EQ(fatal(kScene + "e 0 s i5 sfadd\r\nl 0 x i5\r\n%"), 0u) << "what only does nothing plays";
+}
+
+}  // namespace

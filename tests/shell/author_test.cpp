@@ -27,11 +27,22 @@ public:
     void PlayFrom(double seconds) override {
         playing = true;
         at = seconds;
+        since = -1.0;
     }
     void Pause() override { playing = false; }
+    // A device that takes the song at `rate` of the wall clock's pace from
+    // the moment it was asked to play; none while `rate` is 0.
+    bool Heard(double now, double* seconds) override {
+        if (!playing || rate <= 0.0) return false;
+        if (since < 0.0) since = now;
+        *seconds = at + (now - since) * rate;
+        return true;
+    }
 
     bool playing = false;
     double at = -1.0;
+    double rate = 0.0;
+    double since = -1.0;
 };
 
 // A 12 s timeline: feedback and class-wide clocks, the fade, layers that
@@ -59,13 +70,13 @@ protected:
         m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
         g_timer.Start();
         m_run->Start(SDemo());
-        m_control = std::make_unique<CAuthorControl>(m_run.get(), &m_music, [this](std::string* why, bool* changed) {
-            *changed = false;
-            return g_effectManager.Reload("script.txt", why);
-        });
+        m_timeline = std::make_unique<CTimelineReloader>("script.txt", TimelineEffects(), -1);
+        m_timeline->Start();
+        m_control = std::make_unique<CAuthorControl>(m_run.get(), &m_music, [this] { return m_timeline->Reload(); });
     }
     void TearDown() override {
         m_control.reset();
+        m_timeline.reset();
         m_run.reset();
         m_here.reset();
         BackendDeviceTest::TearDown();
@@ -105,6 +116,7 @@ protected:
     CTempDir m_dir;
     std::unique_ptr<CWorkingDir> m_here;
     std::unique_ptr<CAuthorRun> m_run;
+    std::unique_ptr<CTimelineReloader> m_timeline;
     CMusicLog m_music;
     std::unique_ptr<CAuthorControl> m_control;
     std::vector<size_t> m_frames;
@@ -217,11 +229,149 @@ TEST_P(AuthorMode, ReloadsShowTheEditedTimelineAtTheSameMoment) {
 
     std::filesystem::remove(m_dir / "script.txt");
     Do(EAuthorCommand::kReload);
-    EXPECT_FALSE(m_control->ReloadProblem().empty());
-    EXPECT_NE(m_control->Title().find("reload failed"), std::string::npos) << m_control->Title();
+    ASSERT_FALSE(m_control->Problems().empty());
+    EXPECT_EQ(m_control->Problems().front(), "script.txt: cannot open the timeline: No such file or directory");
+    EXPECT_NE(m_control->Title().find("cannot open the timeline"), std::string::npos) << m_control->Title();
     Do(EAuthorCommand::kBack);
     Do(EAuthorCommand::kForward);
     EXPECT_EQ(Frame(), late);
+}
+
+// What editors do while saving: truncate first, write in two parts, save
+// with LF line ends, leave a stray "%". A save that would show nothing keeps
+// the timeline that played and its place; one that ends earlier holds its
+// end and goes back once a save reaches the moment again; each says why.
+TEST_P(AuthorMode, ReloadsKeepTheLastGoodTimelineAndTheMomentAskedFor) {
+    PlayReference();
+    if (HasFatalFailure()) return;
+    m_control->Begin(120, m_now);
+    const std::string script = m_dir / "script.txt";
+    auto expectHeld = [&](const char* what, const std::string& problem) {
+        ExpectShown(120, what, false);
+        EXPECT_TRUE(m_music.playing) << what;
+        EXPECT_FALSE(m_control->Paused()) << what;
+        ASSERT_FALSE(m_control->Problems().empty()) << what;
+        EXPECT_NE(m_control->Problems().front().find(problem), std::string::npos) << m_control->Problems().front();
+        EXPECT_NE(m_control->Title().find(problem), std::string::npos) << m_control->Title();
+        // Still the timeline that played: on from here as a run from 0.
+        EXPECT_TRUE(m_control->Update(m_now + 1.5 / kFps));
+        ExpectShown(121, what, false);
+        m_control->SeekToSeconds(8.0, m_now);
+    };
+
+    WriteFile(script, "");
+    Do(EAuthorCommand::kReload);
+    expectHeld("an empty save", "script.txt: no timeline lines in it");
+    EXPECT_EQ(m_control->Problems().size(), 2u) << "the reason, then that the old timeline goes on";
+
+    // The first part of a save in two: it ends at 3 s, before the moment.
+    std::vector<std::string> firstPart(kTimeline.begin(), kTimeline.begin() + 12);
+    WriteFile(script, Timeline(firstPart));
+    Do(EAuthorCommand::kReload);
+    EXPECT_EQ(m_control->Awaited(), 120);
+    EXPECT_TRUE(m_run->Ended());
+    EXPECT_LT(m_run->Shown(), 120);
+    EXPECT_NE(m_control->Title().find("held: the timeline now ends before 00:08.000"), std::string::npos)
+        << m_control->Title();
+    EXPECT_TRUE(m_control->Problems().front().find("script.txt: no end") == 0) << m_control->Problems().front();
+    WriteFile(script, Timeline(kTimeline));
+    Do(EAuthorCommand::kReload);
+    ExpectShown(120, "the second part: back at the moment", false);
+    EXPECT_EQ(m_control->Awaited(), -1);
+    EXPECT_TRUE(m_control->Problems().empty()) << "a good save clears them";
+    EXPECT_FALSE(m_control->Paused());
+
+    // Bare LF line ends cut the last letter of every name: nothing is shown.
+    std::string lf;
+    for (const std::string& line : kTimeline) lf += line + "\n";
+    WriteFile(script, lf);
+    Do(EAuthorCommand::kReload);
+    expectHeld("an all-LF save", "no frame will be shown");
+    EXPECT_GT(m_control->Problems().size(), 10u) << "every line that loses a letter is listed";
+
+    // A stray "%" ends the timeline at 7 s; then the good file again.
+    std::vector<std::string> stray = kTimeline;
+    stray.insert(stray.begin() + 13, "garbage 100% here");
+    WriteFile(script, Timeline(stray));
+    Do(EAuthorCommand::kReload);
+    EXPECT_EQ(m_control->Awaited(), 120);
+    EXPECT_TRUE(m_run->Ended());
+    ASSERT_FALSE(m_control->Problems().empty());
+    EXPECT_NE(m_control->Problems().front().find("script.txt:14: a \"%\" here ends the timeline"), std::string::npos)
+        << m_control->Problems().front();
+    // A seek of the user's own forgets the moment a reload waits for.
+    Do(EAuthorCommand::kHome);
+    EXPECT_EQ(m_control->Awaited(), -1);
+    Do(EAuthorCommand::kForwardFar);
+    Do(EAuthorCommand::kReload);
+    WriteFile(script, Timeline(kTimeline));
+    Do(EAuthorCommand::kReload);
+    EXPECT_LT(m_run->Shown(), 120) << "back where the user went, not to the old moment";
+    m_control->Begin(120, m_now);
+    ExpectShown(120, "the good file again");
+}
+
+// Frame and event steps land exactly; slowed or muted, the music stops and
+// the wall clock paces; with the music, the device's pace does.
+TEST_P(AuthorMode, StepsSpeedsMuteAndPacingByTheMusic) {
+    PlayReference();
+    if (HasFatalFailure()) return;
+    m_control->Begin(30, m_now);
+    Do(EAuthorCommand::kFrameForward);
+    ExpectShown(31, "a frame on");
+    EXPECT_TRUE(m_control->Paused()) << "frame steps pause";
+    Do(EAuthorCommand::kFrameBack);
+    Do(EAuthorCommand::kFrameBack);
+    ExpectShown(29, "two frames back");
+    // Events fire at 0, 1 s, 3 s, 7 s, 9 s: frame 45 is the first drawn at
+    // or after 3 s (frame k is drawn at (k + 1) / 15 - 0.01 s).
+    Do(EAuthorCommand::kNextEvent);
+    ExpectShown(45, "the next event");
+    EXPECT_EQ(m_control->ShownMilliseconds(), 3056);
+    EXPECT_EQ(m_control->MillisecondsAt(44), 2990);
+    Do(EAuthorCommand::kPreviousEvent);
+    ExpectShown(15, "the event before");
+    Do(EAuthorCommand::kPreviousEvent);
+    ExpectShown(0, "the first moment");
+    Do(EAuthorCommand::kPreviousEvent);
+    ExpectShown(0, "nothing before it");
+    m_control->Begin(130, m_now);
+    Do(EAuthorCommand::kNextEvent);
+    ExpectShown(135, "the last event, at 9 s");
+    Do(EAuthorCommand::kNextEvent);
+    ExpectShown(135, "none after it");
+
+    Do(EAuthorCommand::kTogglePause);
+    m_control->Begin(30, m_now);
+    ASSERT_FALSE(m_control->Paused());
+    Do(EAuthorCommand::kSlower);
+    EXPECT_EQ(m_control->Speed(), 0.5);
+    EXPECT_FALSE(m_music.playing) << "slowed is muted";
+    EXPECT_NE(m_control->Title().find("1/2 speed  muted"), std::string::npos) << m_control->Title();
+    Do(EAuthorCommand::kSlower);
+    Do(EAuthorCommand::kSlower);
+    EXPECT_EQ(m_control->Speed(), 0.25);
+    m_control->Update(m_now + 2.0);
+    ExpectShown(37, "2 s at a quarter of the speed", false);
+    Do(EAuthorCommand::kFaster);
+    Do(EAuthorCommand::kFaster);
+    EXPECT_EQ(m_control->Speed(), 1.0);
+    EXPECT_TRUE(m_music.playing);
+    Do(EAuthorCommand::kToggleMute);
+    EXPECT_FALSE(m_music.playing);
+    EXPECT_NE(m_control->Title().find("muted"), std::string::npos);
+    Do(EAuthorCommand::kToggleMute);
+    EXPECT_TRUE(m_music.playing);
+
+    // A device slower than the wall clock: the picture keeps to what it
+    // has taken, not to the wall clock (which would be 10 frames ahead).
+    m_music.rate = 0.9;
+    m_control->Begin(30, m_now);
+    const double song = m_song[30];
+    for (int step = 0; step <= 400; ++step) m_control->Update(m_now + step / 60.0);
+    const double heard = song + 400 / 60.0 * 0.9;
+    EXPECT_LE(m_run->ShownSongSeconds(), heard);
+    EXPECT_GT(m_run->ShownSongSeconds(), heard - 1.0 / kFps);
 }
 
 // Spare time runs ahead without disturbing what is shown; a seek then starts

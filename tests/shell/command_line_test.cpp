@@ -110,6 +110,20 @@ TEST(CommandLine, TakesAStartAnEndAndAuthorMode) {
     EXPECT_EQ(options.end, -1.0);
     EXPECT_FALSE(Parse({"--benchmark", "--start", "9", "--end", "3"}, &options, &error));
     EXPECT_EQ(error, "--end must come after --start");
+
+    // The panel's ruler in bars and beats.
+    ASSERT_TRUE(Parse({"--author", "--bpm", "92.5", "--beat-offset=0.25"}, &options, &error)) << error;
+    EXPECT_EQ(options.bpm, 92.5);
+    EXPECT_EQ(options.beatOffset, 0.25);
+    ASSERT_TRUE(Parse({"--author"}, &options, &error));
+    EXPECT_EQ(options.bpm, 0.0) << "in seconds unless asked";
+    EXPECT_EQ(options.shotDirectory, ".");
+    EXPECT_FALSE(Parse({"--bpm", "120"}, &options, &error));
+    EXPECT_EQ(error, "--bpm is for --author, whose panel it gives a ruler in bars and beats");
+    EXPECT_FALSE(Parse({"--author", "--beat-offset", "1"}, &options, &error));
+    EXPECT_EQ(error, "--beat-offset needs --bpm");
+    EXPECT_FALSE(Parse({"--author", "--bpm", "0"}, &options, &error));
+    EXPECT_EQ(error, "--bpm needs a tempo from 1 to 999 beats a minute, such as 120 or 92.5, not '0'");
 }
 
 TEST(CommandLine, TakesWhatAVideoMadeInSegmentsAsks) {
@@ -195,6 +209,10 @@ TEST(CommandLine, RefusesWhatItCannotDo) {
         {"--capture", "d", "--size", "7680x4320", "--supersample", "3"},
         {"--video", "v.mp4", "--size", "1921x1080"},
         {"--check", "--size", "1920x1080"},
+        {"--author", "--bpm", "1000"},
+        {"--author", "--bpm", "-5"},
+        {"--author", "--bpm", "fast"},
+        {"--author", "--bpm", "120", "--beat-offset", "-1"},
     };
     for (const auto& args : bad) {
         SOptions options;
@@ -208,6 +226,9 @@ TEST(CommandLine, RefusesWhatItCannotDo) {
     EXPECT_EQ(error, "unknown option '--fullscreen'");
     EXPECT_NE(std::string(UsageText()).find("--capture DIR"), std::string::npos);
     EXPECT_NE(std::string(HelpText()).find("--benchmark"), std::string::npos);
+    // Every key author mode answers is in the help.
+    for (const char* key : {"Space", "Page Up", "F12", "Tab", "  M ", "-  =", ",  .", "--bpm N", "--beat-offset S"})
+        EXPECT_NE(std::string(HelpText()).find(key), std::string::npos) << key;
 }
 
 TEST(CommandLine, SizesAndSupersampling) {
