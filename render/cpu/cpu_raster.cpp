@@ -78,7 +78,7 @@ bool HasAvx2() {
 class CCpuRasterBackend : public IRasterBackend {
 public:
     CCpuRasterBackend(const SCpuRasterOptions& options, const SKernelTable& kernels)
-        : m_pool(CpuRasterWorkers(options.threads)), m_kernels(kernels) {}
+        : m_pool(CpuRasterWorkers(options.threads)), m_kernels(kernels), m_shortcuts(options.shortcuts) {}
 
     // What is still to be drawn can no longer be seen.
     ~CCpuRasterBackend() override { Abandon(); }
@@ -238,6 +238,7 @@ private:
         c.alphaArg2 = s.alphaArg2 == D3DTA_TEXTURE;
         c.srcFactor = Factor(s.srcBlend);
         c.destFactor = Factor(s.destBlend);
+        c.shortcuts = m_shortcuts;
         plan.blend = BlendMode(s);
         plan.kernels = m_kernels.draw[mode];
         plan.textured = mode != kTexNone;
@@ -399,6 +400,7 @@ private:
 
     CWorkerPool m_pool;
     const SKernelTable& m_kernels;
+    const bool m_shortcuts;
     std::unordered_map<uint32_t, SImage> m_images;
     uint32_t m_nextId = 1;
     uint32_t m_target = 0;

@@ -18,6 +18,10 @@ struct SCpuRasterOptions {
     // kAuto takes AVX2 where the processor has it. The others exist so that
     // tests can check that both paths give the same bytes.
     ECpuSimd simd = ECpuSimd::kAuto;
+    // False draws every pixel the plain way, without the shortcuts the
+    // kernels take where a block allows them; it exists so that tests can
+    // check that both give the same bytes.
+    bool shortcuts = true;
 };
 
 // Null, with the reason in *error, when the options ask for a SIMD path the

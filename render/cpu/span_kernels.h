@@ -59,6 +59,9 @@ struct SDrawContext {
     ECombine colour, alpha;
     uint8_t colourArg1, colourArg2, alphaArg1, alphaArg2;
     EFactor srcFactor, destFactor;  // for kBlendGeneric
+    // False: every pixel the plain way, for the tests that check that the
+    // shortcuts give the same bytes.
+    bool shortcuts;
 };
 
 // Draws the triangle's rows [rowBegin, rowEnd) (within its own).
