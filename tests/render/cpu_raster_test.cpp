@@ -1,5 +1,6 @@
-// The CPU backend gives the same bytes whatever the number of workers and
-// whichever SIMD path draws: every state combination, drawn at random.
+// The CPU backend gives the same bytes whatever the number of workers,
+// whichever SIMD path draws and whether the kernels take their shortcuts:
+// every state combination, drawn at random.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -41,10 +42,13 @@ std::vector<uint8_t> DrawScene(const SCpuRasterOptions& options) {
     const uint32_t target = backend->CreateImage(kWidth, kHeight);
     const uint32_t pot = backend->CreateImage(16, 8);
     const uint32_t odd = backend->CreateImage(13, 7);
-    for (uint32_t image : {pot, odd}) {
-        std::vector<uint8_t> bgra(16 * 8 * 4);
+    // Wide enough for the kernels that read whole windows of texels.
+    const uint32_t widePot = backend->CreateImage(64, 16);
+    const uint32_t wideOdd = backend->CreateImage(41, 9);
+    for (uint32_t image : {pot, odd, widePot, wideOdd}) {
+        std::vector<uint8_t> bgra(64 * 16 * 4);
         for (uint8_t& b : bgra) b = static_cast<uint8_t>(random.Next());
-        backend->UploadImage(image, bgra.data(), 16 * 4);
+        backend->UploadImage(image, bgra.data(), 64 * 4);
     }
     backend->SetTarget(target);
     backend->Clear(0x80402010u, nullptr);
@@ -57,7 +61,7 @@ std::vector<uint8_t> DrawScene(const SCpuRasterOptions& options) {
     const DWORD args[] = {D3DTA_DIFFUSE, D3DTA_TEXTURE};
     const D3DTEXTUREFILTERTYPE filters[] = {D3DTEXF_POINT, D3DTEXF_LINEAR};
     const DWORD addresses[] = {D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP};
-    const uint32_t textures[] = {0, pot, odd};
+    const uint32_t textures[] = {0, pot, odd, widePot, wideOdd};
     for (int draw = 0; draw < 300; ++draw) {
         SRasterState s;
         s.texture = random.Pick(textures);
@@ -95,6 +99,32 @@ std::vector<uint8_t> DrawScene(const SCpuRasterOptions& options) {
             backend->Clear(random.Next(), &rect);
         }
     }
+    // Pictures upright on the screen in one colour, filtered, drawn larger
+    // and smaller than themselves, mirrored, and wrapping or clamped past
+    // their edges: the kernels' row-at-a-time road.
+    for (int draw = 0; draw < 80; ++draw) {
+        SRasterState s;
+        s.texture = random.Pick(textures);
+        s.blendEnable = random.Next() % 3 != 0;
+        s.srcBlend = random.Pick(blends);
+        s.destBlend = random.Pick(blends);
+        s.colorOp = D3DTOP_MODULATE;
+        s.alphaOp = random.Pick(ops);
+        s.magFilter = s.minFilter = D3DTEXF_LINEAR;
+        s.addressU = random.Pick(addresses);
+        s.addressV = random.Pick(addresses);
+        const float x0 = random.Range(-30, kWidth), y0 = random.Range(-30, kHeight);
+        const float x1 = x0 + random.Range(4, 200), y1 = y0 + random.Range(4, 120);
+        const float u0 = random.Range(-2, 2), v0 = random.Range(-2, 2);
+        const float u1 = u0 + random.Range(-4, 4), v1 = v0 + random.Range(-2, 2);
+        const float r = random.Unit(), g = random.Unit(), b = random.Unit(), a = random.Unit();
+        const SRasterVertex corners[4] = {{x0, y0, 0.5f, 1.0f, r, g, b, a, u0, v0},
+                                          {x1, y0, 0.5f, 1.0f, r, g, b, a, u1, v0},
+                                          {x0, y1, 0.5f, 1.0f, r, g, b, a, u0, v1},
+                                          {x1, y1, 0.5f, 1.0f, r, g, b, a, u1, v1}};
+        const SRasterVertex quad[6] = {corners[0], corners[1], corners[2], corners[2], corners[1], corners[3]};
+        backend->DrawTriangles(s, quad, 6);
+    }
     // Enough small overlapping triangles in one state for the workers to
     // start on some in the background while others are still arriving; the
     // blend shows any change of order.
@@ -119,10 +149,11 @@ std::vector<uint8_t> DrawScene(const SCpuRasterOptions& options) {
     return pixels;
 }
 
-TEST(CpuRaster, SameBytesForEveryWorkerCountAndSimdPath) {
+TEST(CpuRaster, SameBytesForEveryWorkerCountSimdPathAndShortcut) {
     SCpuRasterOptions reference;
     reference.threads = 1;
     reference.simd = ECpuSimd::kSse2;
+    reference.shortcuts = false;
     const std::vector<uint8_t> expected = DrawScene(reference);
     ASSERT_EQ(expected.size(), static_cast<size_t>(kWidth * kHeight * 4));
     // Something was drawn over the clear colour.
@@ -134,10 +165,14 @@ TEST(CpuRaster, SameBytesForEveryWorkerCountAndSimdPath) {
     if (CpuSimdAvailable(ECpuSimd::kAvx2)) paths.push_back(ECpuSimd::kAvx2);
     for (ECpuSimd simd : paths) {
         for (int threads : {1, 2, 3, 8}) {
-            SCpuRasterOptions options;
-            options.threads = threads;
-            options.simd = simd;
-            EXPECT_TRUE(DrawScene(options) == expected) << CpuSimdName(simd) << ", " << threads << " workers";
+            for (bool shortcuts : {true, false}) {
+                SCpuRasterOptions options;
+                options.threads = threads;
+                options.simd = simd;
+                options.shortcuts = shortcuts;
+                EXPECT_TRUE(DrawScene(options) == expected)
+                    << CpuSimdName(simd) << ", " << threads << " workers, shortcuts " << shortcuts;
+            }
         }
     }
 }
