@@ -30,6 +30,8 @@ public:
     bool Over() const { return m_end >= 0 && m_passes >= m_end; }
 
     int64_t First() const { return m_first; }
+    // The pass the run stops before; -1 for the timeline's end.
+    int64_t End() const { return m_end; }
     // Drawing passes so far, simulated ones included.
     int64_t Passes() const { return m_passes; }
     // False, told to the user, when the timeline ended before the first

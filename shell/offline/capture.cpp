@@ -132,7 +132,7 @@ public:
 private:
     bool Stopping() const { return !m_failure.empty() || m_writerFailed || StopSignal() != 0; }
     bool Done(const SDemo& demo, const CRunSpan& span) const;
-    void Begin(const SDemo& demo);
+    void Begin(const SDemo& demo, const CRunSpan& span);
     void AddFrame();
     int End(bool started);
 
@@ -198,7 +198,7 @@ int CCaptureRun::Run() {
             const bool shown = DemoPassDraws(demo) && span.EnterPass(&m_output.Device());
             if (shown) {
                 m_clock = demo.loop.clock;
-                if (span.FirstShown()) Begin(demo);
+                if (span.FirstShown()) Begin(demo, span);
             }
             RunDemoPass(&demo);
             if (shown && !demo.stopped && !Stopping()) AddFrame();
@@ -216,12 +216,14 @@ bool CCaptureRun::Done(const SDemo& demo, const CRunSpan& span) const {
 
 // The first pass that renders: the music goes to its file before any frame,
 // then the writers start.
-void CCaptureRun::Begin(const SDemo& demo) {
-    const double end = TimelineEnd();
-    m_progress.SetEnd(m_options.maxFrames < 0
-                          ? end
-                          : std::min(end, m_clock + static_cast<double>(m_options.maxFrames - 1) /
-                                                         FramesPerSecond(m_options.fps)));
+void CCaptureRun::Begin(const SDemo& demo, const CRunSpan& span) {
+    // The time left counts to whichever comes first: the timeline's end,
+    // --frames or --end.
+    const double fps = FramesPerSecond(m_options.fps);
+    double end = TimelineEnd();
+    if (m_options.maxFrames >= 0) end = std::min(end, m_clock + static_cast<double>(m_options.maxFrames - 1) / fps);
+    if (span.End() >= 0) end = std::min(end, static_cast<double>(span.End() - 1) / fps);
+    m_progress.SetEnd(end);
     if (!m_musicFile.empty()) {
         if (!m_musicOpen) return;  // the reason is in m_failure
         const uint64_t skip = MusicSamplesIn(m_output.TimerSteps(), m_options.fps);
