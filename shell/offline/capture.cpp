@@ -22,6 +22,7 @@
 #include "shell/offline/music_capture.h"
 #include "shell/offline/output_claim.h"
 #include "shell/offline/pass_frames.h"
+#include "shell/offline/program_path.h"
 #include "shell/offline/progress.h"
 #include "shell/offline/video_encoder.h"
 #include "shell/offline/written_frames.h"
@@ -159,10 +160,10 @@ private:
 int CCaptureRun::Run() {
     if (!m_videoFile.empty()) {
         // Checked first: a long run should not end in "cannot encode".
-        if (!ProgramInstalled("ffmpeg")) {
+        if (ProgramPath("ffmpeg").empty()) {
             return Fail("--video needs ffmpeg, which is not installed (Debian package \"ffmpeg\")");
         }
-        if (!ProgramInstalled("ffprobe")) {
+        if (ProgramPath("ffprobe").empty()) {
             return Fail("--video needs ffprobe to check the video it makes, which is not installed (Debian package "
                         "\"ffmpeg\")");
         }

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -30,21 +29,6 @@ void CloseFd(int* fd) {
 }
 
 }  // namespace
-
-bool ProgramInstalled(const char* program) {
-    const char* path = std::getenv("PATH");
-    if (!path) return false;
-    std::string dirs(path);
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        const std::string dir = end > start ? dirs.substr(start, end - start) : ".";
-        if (access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
 
 std::string VideoFileName(const std::string& file, EVideoCodec codec) {
     if (std::filesystem::path(file).has_extension()) return file;

@@ -25,9 +25,6 @@ struct SVideoSettings {
     std::string audio;  // the WAV file, as long as the frames or longer; empty: no sound
 };
 
-// True when `program` is an executable file in one of PATH's directories.
-bool ProgramInstalled(const char* program);
-
 // FILE as given, or with .mp4 (.mkv for lossless) when it has no extension.
 std::string VideoFileName(const std::string& file, EVideoCodec codec);
 

@@ -23,10 +23,6 @@ SProgramRun RunTool(const std::string& program, const std::vector<std::string>& 
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
-bool Installed(const std::string& program) {
-    return RunTool("sh", {"-c", "command -v " + program}).status == 0;
-}
-
 std::string PackagePath() {
     const std::string architecture = FirstLine(RunTool("dpkg", {"--print-architecture"}).out);
     return std::string(QB_PACKAGE_DIR) + "/quellbrook_" QB_VERSION "_" + architecture + ".deb";
@@ -123,7 +119,7 @@ TEST(Package, UnpackedProgramPlaysTheUnpackedPresentation) {
 }
 
 TEST(Package, DesktopEntryIsValidAndStartsTheInstalledPresentation) {
-    if (!Installed("desktop-file-validate")) GTEST_SKIP() << "desktop-file-validate (Debian package desktop-file-utils) is missing";
+    if (ProgramPath("desktop-file-validate").empty()) GTEST_SKIP() << "desktop-file-validate (Debian package desktop-file-utils) is missing";
     const CUnpackedPackage unpacked;
     ASSERT_TRUE(unpacked.Ok()) << unpacked.Error();
     const std::string entry = unpacked / "usr/share/applications/quellbrook.desktop";
@@ -140,7 +136,7 @@ TEST(Package, DesktopEntryIsValidAndStartsTheInstalledPresentation) {
 }
 
 TEST(Package, LintianReportsNoErrorsOrWarnings) {
-    if (!Installed("lintian")) GTEST_SKIP() << "lintian (Debian package lintian) is missing";
+    if (ProgramPath("lintian").empty()) GTEST_SKIP() << "lintian (Debian package lintian) is missing";
     const SProgramRun lintian = RunTool("lintian", {"--tag-display-limit", "0", PackagePath()});
     ASSERT_TRUE(lintian.exited) << lintian.err;
     std::istringstream lines(lintian.out);

@@ -33,19 +33,6 @@ constexpr double kStripLeft = 8 + 8 + 150;
 constexpr double kStripRight = 1024 - 8 - 8 - 14;
 constexpr int kStripY = 505;
 
-bool OnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string rest = path ? path : "";
-    for (size_t start = 0; start <= rest.size();) {
-        const size_t colon = rest.find(':', start);
-        const std::string dir = rest.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-        if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-        if (colon == std::string::npos) break;
-        start = colon + 1;
-    }
-    return false;
-}
-
 // An X server of the test's own, on the first free display (Xvfb picks it).
 class CVirtualDisplay {
 public:
@@ -101,7 +88,7 @@ class AuthorWindow : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         for (const char* program : {"Xvfb", "xdotool", "openbox"}) {
-            if (!OnPath(program))
+            if (ProgramPath(program).empty())
                 GTEST_SKIP() << program << " is not installed (tools/packages-test.txt lists it); no window to test";
         }
         // Should a server not come up, or its manager not, another try.

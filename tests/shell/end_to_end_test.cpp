@@ -259,7 +259,7 @@ TEST_F(EndToEnd, AnEarlierCaptureIsKeptUnlessOverwriteReplacesIt) {
 class EndToEndVideo : public EndToEnd {
 protected:
     void SetUp() override {
-        if (CRunningProgram("ffmpeg", m_dir.Path(), {"-version"}).Wait().status != 0) {
+        if (ProgramPath("ffmpeg").empty()) {
             GTEST_SKIP() << "ffmpeg is not installed";
         }
         EndToEnd::SetUp();

@@ -40,15 +40,11 @@ std::vector<std::string> Entries(const std::string& dir) {
     return names;
 }
 
-bool Installed(const char* program, const std::string& flag) {
-    return CRunningProgram(program, ".", {flag}).Wait().status == 0;
-}
-
 class Farm : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!Installed("parallel", "--version")) GTEST_SKIP() << "GNU parallel is not installed";
-        if (!Installed("ffmpeg", "-version")) GTEST_SKIP() << "ffmpeg is not installed";
+        if (ProgramPath("parallel").empty()) GTEST_SKIP() << "GNU parallel is not installed";
+        if (ProgramPath("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is not installed";
         fs::create_directory_symlink(std::string(QB_DEMO_DIR) + "/Data", m_dir / "Data");
         WriteFile(m_dir / "script.txt", SceneTimeline(kShortCube));
         static const std::string problem = HeadlessRenderingProblem(m_dir.Path());

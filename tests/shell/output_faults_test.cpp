@@ -40,19 +40,6 @@ std::vector<std::string> HiddenNames(const std::string& dir) {
 }
 
 // The ffmpeg a fake one runs on to: the first in PATH.
-std::string RealFfmpeg() {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "";
-    for (size_t start = 0; start <= dirs.size();) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        const std::string candidate = dirs.substr(start, end - start) + "/ffmpeg";
-        if (access(candidate.c_str(), X_OK) == 0) return candidate;
-        start = end + 1;
-    }
-    return {};
-}
-
 class OutputFaults : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -73,7 +60,7 @@ protected:
 class VideoFaults : public OutputFaults {
 protected:
     void SetUp() override {
-        m_ffmpeg = RealFfmpeg();
+        m_ffmpeg = ProgramPath("ffmpeg");
         if (m_ffmpeg.empty()) GTEST_SKIP() << "ffmpeg is not installed";
         OutputFaults::SetUp();
     }

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "shell/offline/program_path.h"  // whether a tool a test runs is installed
 #include "tests/shell/test_files.h"
 
 struct SProgramRun {

@@ -103,7 +103,7 @@ TEST_F(SegmentRun, AnExistingSoundFileIsKeptUnlessOverwriteReplacesIt) {
 }
 
 TEST_F(SegmentRun, NoSoundLeavesTheSoundOutOfTheVideo) {
-    if (CRunningProgram("ffmpeg", m_dir.Path(), {"-version"}).Wait().status != 0) {
+    if (ProgramPath("ffmpeg").empty()) {
         GTEST_SKIP() << "ffmpeg is not installed";
     }
     const SProgramRun result = Run({"--video", "v.mp4", "--no-sound", "--frames", "10", "--renderer", "cpu"});
